@@ -1,0 +1,27 @@
+#include <cstdio>
+#include <exception>
+
+#include "converter/stages.h"
+#include "step_kit/step_kit.h"
+#include "support/console.h"
+
+int main(int argc, char** argv) {
+  int exit_status = 0;
+  try {
+    esi::conditional_step([&] { return argc < 3; },
+                          [&] {
+                            printf("args: InputVideo OutputVideo Options\n");
+                            exit_status = 1;
+                            return 0;
+                          },
+                          [&] {
+                            RunConverterBody(argc, argv, exit_status);
+                            return 0;
+                          });
+  } catch (const std::exception&) {
+    // The stages that own files clean up before this; here there is only the report left.
+    PrintColored(kRed, "Unable to convert %s: out of memory\n", argv[1]);
+    exit_status = 1;
+  }
+  return exit_status;
+}

@@ -1,0 +1,24 @@
+// The converter's stages, each run as the else-step of the stage before.
+#ifndef FRAMEPACK_CONVERTER_STAGES_H_
+#define FRAMEPACK_CONVERTER_STAGES_H_
+
+#include <cstdio>
+
+#include "converter/context.h"
+
+// Announces the conversion, assembles the options and runs the stages; returns nothing, failures
+// set exit_status to 1.
+void RunConverterBody(int argc, char** argv, int& exit_status);
+// Checks the input, refuses unsafe paths, opens the output and runs the extraction.
+void RunInputCheck(const ConverterContext& context);
+// Returns what FormatCommand returns for the ffmpeg command line of this conversion.
+int FormatFfmpegCommand(const ConverterContext& context);
+// Clears the scratch folder, runs ffmpeg and echoes its output, then lists and packs the frames.
+void RunExtractionStage(const ConverterContext& context, FILE*& output);
+// Lists the scratch folder and packs every frame file in it into output.
+void RunListingStage(const ConverterContext& context, FILE*& output);
+// Reports a failed conversion: the red line already printed, it removes the scratch folder,
+// leaves the output empty and sets the exit status; returns nothing.
+void AbandonConversion(const ConverterContext& context, FILE*& output);
+
+#endif  // FRAMEPACK_CONVERTER_STAGES_H_

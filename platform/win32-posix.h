@@ -1,0 +1,116 @@
+// The subset of the Win32 and Microsoft C run-time interface the converter calls, implemented on
+// POSIX. Paths accept both '\' and '/' as separators, as on Windows.
+#ifndef FRAMEPACK_PLATFORM_WIN32_POSIX_H_
+#define FRAMEPACK_PLATFORM_WIN32_POSIX_H_
+
+#include <stdint.h>
+#include <stdio.h>
+
+typedef int BOOL;
+typedef uint32_t DWORD;
+typedef uint16_t WORD;
+typedef char CHAR;
+typedef void* HANDLE;
+typedef const char* LPCSTR;
+typedef char* LPSTR;
+typedef int errno_t;
+struct SECURITY_ATTRIBUTES;
+
+#define TRUE 1
+#define FALSE 0
+#define MAX_PATH 260
+#define INVALID_HANDLE_VALUE (reinterpret_cast<HANDLE>(static_cast<intptr_t>(-1)))
+#define INVALID_FILE_ATTRIBUTES (static_cast<DWORD>(0xFFFFFFFF))
+
+#define FILE_ATTRIBUTE_READONLY 0x00000001u
+#define FILE_ATTRIBUTE_DIRECTORY 0x00000010u
+#define FILE_ATTRIBUTE_DEVICE 0x00000040u
+#define FILE_ATTRIBUTE_NORMAL 0x00000080u
+#define FILE_ATTRIBUTE_REPARSE_POINT 0x00000400u
+
+#define FILE_SHARE_READ 0x00000001u
+#define FILE_SHARE_WRITE 0x00000002u
+#define FILE_SHARE_DELETE 0x00000004u
+#define OPEN_EXISTING 3u
+#define FILE_FLAG_BACKUP_SEMANTICS 0x02000000u
+
+#define STD_OUTPUT_HANDLE (static_cast<DWORD>(-11))
+#define FOREGROUND_BLUE 0x0001
+#define FOREGROUND_GREEN 0x0002
+#define FOREGROUND_RED 0x0004
+#define FOREGROUND_INTENSITY 0x0008
+#define BACKGROUND_BLUE 0x0010
+#define BACKGROUND_GREEN 0x0020
+#define BACKGROUND_RED 0x0040
+#define BACKGROUND_INTENSITY 0x0080
+
+struct WIN32_FIND_DATAA {
+  DWORD dwFileAttributes;
+  DWORD nFileSizeHigh;
+  DWORD nFileSizeLow;
+  CHAR cFileName[MAX_PATH];
+};
+
+struct BY_HANDLE_FILE_INFORMATION {
+  DWORD dwFileAttributes;
+  DWORD dwVolumeSerialNumber;
+  DWORD nFileIndexHigh;
+  DWORD nFileIndexLow;
+};
+
+struct CONSOLE_SCREEN_BUFFER_INFO {
+  WORD wAttributes;
+};
+
+// Returns the attributes of path, without following a final symbolic link (reported as a reparse
+// point), or INVALID_FILE_ATTRIBUTES when it cannot be queried.
+DWORD GetFileAttributesA(LPCSTR path);
+// Returns whether the folder was created.
+BOOL CreateDirectoryA(LPCSTR path, SECURITY_ATTRIBUTES* security);
+// Returns a listing of the folder named by "folder\*" (only that pattern is supported), "." and
+// ".." first and then every entry in ascending byte order; INVALID_HANDLE_VALUE on failure.
+HANDLE FindFirstFileA(LPCSTR pattern, WIN32_FIND_DATAA* entry);
+// Returns whether another entry was delivered.
+BOOL FindNextFileA(HANDLE listing, WIN32_FIND_DATAA* entry);
+// Returns whether the listing was closed.
+BOOL FindClose(HANDLE listing);
+// Returns whether the file (or link) was deleted; a read-only file is refused, as on Windows.
+BOOL DeleteFileA(LPCSTR path);
+// Returns whether the empty folder was removed.
+BOOL RemoveDirectoryA(LPCSTR path);
+// Returns a handle on an existing file or folder, following links, for querying only
+// (OPEN_EXISTING); INVALID_HANDLE_VALUE on failure.
+HANDLE CreateFileA(LPCSTR path, DWORD access, DWORD share, SECURITY_ATTRIBUTES* security,
+                   DWORD disposition, DWORD flags, HANDLE template_file);
+// Returns whether info was filled with the file's identity (device and inode).
+BOOL GetFileInformationByHandle(HANDLE file, BY_HANDLE_FILE_INFORMATION* info);
+// Returns the length of the path the open file really has (links resolved) written to buffer, the
+// size needed when it does not fit, or 0 on failure. Only flags 0 is supported.
+DWORD GetFinalPathNameByHandleA(HANDLE file, LPSTR buffer, DWORD size, DWORD flags);
+// Returns whether the handle was closed.
+BOOL CloseHandle(HANDLE handle);
+// Returns the length of the absolute, lexically normalised form of path written to buffer, or the
+// size needed (terminating zero included) when it does not fit, or 0 on failure.
+DWORD GetFullPathNameA(LPCSTR path, DWORD size, LPSTR buffer, LPSTR* file_part);
+
+// Returns a handle for standard output.
+HANDLE GetStdHandle(DWORD which);
+// Returns whether standard output is a terminal, filling the current attribute word if it is.
+BOOL GetConsoleScreenBufferInfo(HANDLE console, CONSOLE_SCREEN_BUFFER_INFO* info);
+// Returns whether the attributes were set; on a terminal they are written as an ANSI sequence.
+BOOL SetConsoleTextAttribute(HANDLE console, WORD attributes);
+
+// Returns 0 and the open stream, or an errno value and a null stream.
+errno_t fopen_s(FILE** stream, const char* path, const char* mode);
+// Returns 0 after seeking with a 64-bit offset.
+int _fseeki64(FILE* stream, int64_t offset, int origin);
+// Returns the 64-bit position, or -1.
+int64_t _ftelli64(FILE* stream);
+
+// Returns a stream on the standard output of the program the command line names, started directly
+// after splitting the line as a Windows program's run time would; null if it cannot be started.
+FILE* _popen(const char* command, const char* mode);
+// Returns the exit status of the program, 128 plus the signal that ended it, or -1.
+int _pclose(FILE* stream);
+
+#endif  // FRAMEPACK_PLATFORM_WIN32_POSIX_H_

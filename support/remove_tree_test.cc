@@ -1,0 +1,96 @@
+#include "support/remove_tree.h"
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <fstream>
+#include <string>
+#include <system_error>
+
+namespace fs = std::filesystem;
+
+namespace {
+
+class RemoveTreeTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    root_ = fs::temp_directory_path() /
+            ("remove-tree-" +
+             std::string(::testing::UnitTest::GetInstance()->current_test_info()->name()));
+    fs::remove_all(root_);
+    fs::create_directories(root_);
+  }
+  void TearDown() override {
+    std::error_code ignored;
+    for (const auto& entry : fs::recursive_directory_iterator(root_, ignored)) {
+      fs::permissions(entry.path(), fs::perms::owner_write, fs::perm_options::add, ignored);
+    }
+    fs::remove_all(root_, ignored);
+  }
+  void Touch(const fs::path& path) {
+    fs::create_directories(path.parent_path());
+    std::ofstream(path) << "x";
+  }
+  fs::path root_;
+};
+
+TEST_F(RemoveTreeTest, RemovesNestedFoldersAndFiles) {
+  Touch(root_ / "tree/a.jpg");
+  Touch(root_ / "tree/sub/b.jpg");
+  Touch(root_ / "tree/sub/deeper/c");
+  fs::create_directories(root_ / "tree/empty");
+  RemoveDirectoryTree((root_ / "tree").string().c_str());
+  EXPECT_FALSE(fs::exists(root_ / "tree"));
+}
+
+TEST_F(RemoveTreeTest, AcceptsBackslashesAsSeparators) {
+  Touch(root_ / "tree/sub/b.jpg");
+  RemoveDirectoryTree(((root_ / "tree").string() + "\\").c_str());
+  EXPECT_FALSE(fs::exists(root_ / "tree"));
+}
+
+TEST_F(RemoveTreeTest, LeavesAMissingFolderAlone) {
+  RemoveDirectoryTree((root_ / "missing").string().c_str());
+  EXPECT_TRUE(fs::exists(root_));
+  EXPECT_FALSE(fs::exists(root_ / "missing"));
+}
+
+TEST_F(RemoveTreeTest, RemovesLinksWithoutFollowingThem) {
+  Touch(root_ / "outside/keep/precious.mp4");
+  Touch(root_ / "outside/single.mp4");
+  Touch(root_ / "tree/frame00001.jpg");
+  std::error_code failed;
+  fs::create_directory_symlink(root_ / "outside/keep", root_ / "tree/folder_link", failed);
+  if (!failed) fs::create_symlink(root_ / "outside/single.mp4", root_ / "tree/file_link", failed);
+  if (failed) GTEST_SKIP() << "links cannot be made here: " << failed.message();
+  RemoveDirectoryTree((root_ / "tree").string().c_str());
+  EXPECT_FALSE(fs::exists(fs::symlink_status(root_ / "tree")));
+  EXPECT_TRUE(fs::exists(root_ / "outside/keep/precious.mp4"));
+  EXPECT_TRUE(fs::exists(root_ / "outside/single.mp4"));
+}
+
+TEST_F(RemoveTreeTest, KeepsAReadOnlyFileAndTheFoldersAboveIt) {
+  Touch(root_ / "tree/sub/locked.jpg");
+  Touch(root_ / "tree/sub/free.jpg");
+  Touch(root_ / "tree/other/gone.jpg");
+  fs::permissions(root_ / "tree/sub/locked.jpg",
+                  fs::perms::owner_write | fs::perms::group_write | fs::perms::others_write,
+                  fs::perm_options::remove);
+  RemoveDirectoryTree((root_ / "tree").string().c_str());
+  EXPECT_TRUE(fs::exists(root_ / "tree/sub/locked.jpg"));
+  EXPECT_FALSE(fs::exists(root_ / "tree/sub/free.jpg"));
+  EXPECT_FALSE(fs::exists(root_ / "tree/other"));
+}
+
+TEST_F(RemoveTreeTest, NeverDeletesThroughAPathThatDoesNotFit) {
+  const fs::path folder = root_ / "tree";
+  // "folder\name" is then 261 bytes, one more than a path buffer holds with its zero.
+  const std::string name(260 - folder.string().size(), 'n');
+  Touch(folder / name);
+  Touch(folder / "short.jpg");
+  RemoveDirectoryTree(folder.string().c_str());
+  EXPECT_TRUE(fs::exists(folder / name));
+  EXPECT_FALSE(fs::exists(folder / "short.jpg"));
+}
+
+}  // namespace

@@ -1,0 +1,109 @@
+// Conversions with the real ffmpeg, checked against what ffmpeg itself writes as one stream.
+#include <unistd.h>
+
+#include <string>
+#include <vector>
+
+#include "frame_pack/frame_pack.h"
+#include "tests/test_util.h"
+
+namespace {
+
+constexpr char kFfmpeg[] = "/usr/bin/ffmpeg";
+
+class RealFfmpegTest : public WorkFolderTest {
+ protected:
+  void SetUp() override {
+    WorkFolderTest::SetUp();
+    ASSERT_EQ(symlink(kFfmpeg, At("lib/ffmpeg.exe").c_str()), 0);
+    const RunResult made =
+        RunProgram(kFfmpeg,
+                   {"-v", "error", "-f", "lavfi", "-i", "testsrc=duration=1:size=64x48:rate=10",
+                    "-c:v", "libx264", "-pix_fmt", "yuv420p", "clip.mp4"},
+                   folder_, Quiet());
+    ASSERT_EQ(made.status, 0) << "ffmpeg could not make the sample clip";
+  }
+  static RunOptions Quiet() {
+    RunOptions options;
+    options.quiet = true;
+    return options;
+  }
+  // Returns the frame bodies of the pack at path, one after another, after checking the pack.
+  std::string Bodies(const std::string& path, size_t* frames) const {
+    FILE* pack = fopen(path.c_str(), "rb");
+    EXPECT_NE(pack, nullptr);
+    if (pack == nullptr) return "";
+    std::vector<PackRecord> records;
+    EXPECT_EQ(ReadPack(pack, true, &records), "");
+    fclose(pack);
+    const std::string bytes = ReadFile(path);
+    std::string bodies;
+    for (const PackRecord& record : records) bodies += bytes.substr(record.offset + 8, record.size);
+    *frames = records.size();
+    return bodies;
+  }
+};
+
+// Returns width x height from the first start-of-frame marker of a JPEG image.
+std::string Dimensions(const std::string& jpeg) {
+  for (size_t i = 0; i + 9 < jpeg.size(); ++i) {
+    if (static_cast<unsigned char>(jpeg[i]) == 0xFF &&
+        static_cast<unsigned char>(jpeg[i + 1]) == 0xC0) {
+      auto at = [&](size_t k) { return static_cast<unsigned char>(jpeg[k]); };
+      return std::to_string(at(i + 7) << 8 | at(i + 8)) + "x" +
+             std::to_string(at(i + 5) << 8 | at(i + 6));
+    }
+  }
+  return "none";
+}
+
+TEST_F(RealFfmpegTest, PackHoldsExactlyTheFramesFfmpegWrites) {
+  const RunResult run = Convert({"clip.mp4", "out.bin"}, Quiet());
+  EXPECT_EQ(run.out, kBanner + "\n\nConverted successful!\n");
+  EXPECT_EQ(run.status, 0);
+  EXPECT_FALSE(Exists(At("lib/temp")));
+  size_t frames = 0;
+  const std::string bodies = Bodies(At("out.bin"), &frames);
+  EXPECT_EQ(frames, 10u);
+  const RunResult stream = RunProgram(
+      kFfmpeg,
+      {"-v", "error", "-i", "clip.mp4", "-q:v", "1", "-f", "image2pipe", "-c:v", "mjpeg", "-"},
+      folder_, Quiet());
+  ASSERT_EQ(stream.status, 0);
+  EXPECT_TRUE(bodies == stream.out) << "pack bodies differ from ffmpeg's own stream";
+}
+
+TEST_F(RealFfmpegTest, UserOptionsReachFfmpeg) {
+  const RunResult run = Convert({"clip.mp4", "out.bin", "-vf", "scale=32:-1"}, Quiet());
+  EXPECT_EQ(run.status, 0);
+  size_t frames = 0;
+  const std::string bodies = Bodies(At("out.bin"), &frames);
+  EXPECT_EQ(frames, 10u);
+  EXPECT_EQ(Dimensions(bodies), "32x24");
+}
+
+TEST_F(RealFfmpegTest, InspectorListsChecksAndExtractsAPack) {
+  ASSERT_EQ(Convert({"clip.mp4", "out.bin"}, Quiet()).status, 0);
+  const RunResult listed = RunProgram(INSPECT_EXE, {"out.bin", "--extract", "frames"}, folder_);
+  EXPECT_EQ(listed.status, 0);
+  EXPECT_EQ(listed.out.substr(0, 10), "frames: 10");
+  EXPECT_NE(listed.out.find("\nframe 1: offset 4, size "), std::string::npos);
+  size_t frames = 0;
+  const std::string bodies = Bodies(At("out.bin"), &frames);
+  std::string files;
+  for (int i = 1; i <= 10; ++i) {
+    char name[32];
+    snprintf(name, sizeof name, "frames/frame%05d.jpg", i);
+    files += ReadFile(At(name));
+  }
+  EXPECT_TRUE(files == bodies) << "extracted frames differ from the pack's";
+
+  std::string broken = ReadFile(At("out.bin"));
+  broken[8] ^= 1;  // the first record's offset
+  WriteFile(At("broken.bin"), broken);
+  const RunResult refused = RunProgram(INSPECT_EXE, {"broken.bin"}, folder_, Quiet());
+  EXPECT_EQ(refused.status, 1);
+  EXPECT_EQ(refused.out, "");
+}
+
+}  // namespace
