@@ -81,6 +81,14 @@ TEST_F(ConversionTest, EchoesEachPieceOfFfmpegsOutputOnALineOfItsOwn) {
   }
 }
 
+TEST_F(ConversionTest, OurLinesAndFfmpegsErrorsStayInOrderInOneLog) {
+  FakeFfmpeg("echo 'ffmpeg on stderr' >&2\n");
+  RunOptions options;
+  options.merge_stderr = true;
+  const RunResult run = Convert({"clip.mp4", "out.bin"}, options);
+  EXPECT_EQ(run.out, kBanner + "ffmpeg on stderr\n" + kSuccess);
+}
+
 TEST_F(ConversionTest, PacksFramesWithTheirSizesAndOffsets) {
   struct Case {
     std::string script;

@@ -79,6 +79,7 @@ RunResult RunProgram(const std::string& program, const std::vector<std::string>&
     pid = fork();
     if (pid == 0) {
       dup2(ends[1], STDOUT_FILENO);
+      if (options.merge_stderr) dup2(ends[1], STDERR_FILENO);
       close(ends[0]);
       close(ends[1]);
       StartChild(program, args, folder, options);

@@ -10,10 +10,11 @@
 #include <vector>
 
 struct RunOptions {
-  bool on_terminal = false;  // standard output a raw pseudo-terminal instead of a pipe
-  rlim_t address_space = 0;  // RLIMIT_AS for the run, 0 for none
-  rlim_t file_size = 0;      // RLIMIT_FSIZE for the run (SIGXFSZ ignored), 0 for none
-  bool quiet = false;        // standard error to /dev/null instead of the test's own
+  bool on_terminal = false;   // standard output a raw pseudo-terminal instead of a pipe
+  rlim_t address_space = 0;   // RLIMIT_AS for the run, 0 for none
+  rlim_t file_size = 0;       // RLIMIT_FSIZE for the run (SIGXFSZ ignored), 0 for none
+  bool quiet = false;         // standard error to /dev/null instead of the test's own
+  bool merge_stderr = false;  // standard error into the same pipe as standard output
 };
 
 struct RunResult {

@@ -6,8 +6,8 @@ cd "$(dirname "$0")/.."
 source tools/packages.sh
 install_missing_packages cmake g++ make ffmpeg
 
-cmake -S . -B build -DFRAMEPACK_TESTS=OFF >/dev/null
-cmake --build build -j"$(nproc)" >/dev/null
+cmake -S . -B build-demo -DFRAMEPACK_TESTS=OFF >/dev/null
+cmake --build build-demo -j"$(nproc)" >/dev/null
 
 mkdir -p sample/lib
 ln -sf "$(command -v ffmpeg)" sample/lib/ffmpeg.exe
@@ -15,5 +15,5 @@ ffmpeg -v error -y -f lavfi -i testsrc=duration=2:size=320x240:rate=25 \
   -c:v libx264 -pix_fmt yuv420p sample/clip.mp4
 
 cd sample
-../build/framepack clip.mp4 clip.pack -hide_banner -loglevel error -q:v 1
-../build/framepack-inspect clip.pack
+../build-demo/framepack clip.mp4 clip.pack -hide_banner -loglevel error -q:v 1
+../build-demo/framepack-inspect clip.pack
