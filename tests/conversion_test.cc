@@ -127,10 +127,8 @@ TEST_F(ConversionTest, PacksFramesInFrameNumberOrderPast99999) {
   FakeFfmpeg("rmdir \"$frames\" && mv made \"$frames\"\n");
   const RunResult run = Convert({"clip.mp4", "out.bin"});
   ASSERT_EQ(run.out, kBanner + kSuccess);
-  FILE* pack = fopen(At("out.bin").c_str(), "rb");
-  ASSERT_NE(pack, nullptr);
   std::vector<PackRecord> records;
-  EXPECT_EQ(ReadPack(pack, false, &records), "");
+  EXPECT_EQ(CheckPack(At("out.bin"), false, &records), "");
   ASSERT_EQ(records.size(), static_cast<size_t>(kFrames));
   const std::string bytes = ReadFile(At("out.bin"));
   int out_of_order = 0;
@@ -138,7 +136,6 @@ TEST_F(ConversionTest, PacksFramesInFrameNumberOrderPast99999) {
     if (bytes.substr(records[i].offset + 8, records[i].size) != std::to_string(i + 1))
       ++out_of_order;
   }
-  fclose(pack);
   EXPECT_EQ(out_of_order, 0);
 }
 
@@ -214,11 +211,8 @@ TEST_F(ConversionTest, OffsetsPast2GiBAreExact) {
              "printf tail > \"$frames/frame00002.jpg\"\n");
   const RunResult run = Convert({"clip.mp4", "out.bin"});
   ASSERT_EQ(run.out, kBanner + kSuccess);
-  FILE* pack = fopen(At("out.bin").c_str(), "rb");
-  ASSERT_NE(pack, nullptr);
   std::vector<PackRecord> records;
-  EXPECT_EQ(ReadPack(pack, false, &records), "");
-  fclose(pack);
+  EXPECT_EQ(CheckPack(At("out.bin"), false, &records), "");
   ASSERT_EQ(records.size(), 2u);
   EXPECT_EQ(records[0].size, first);
   EXPECT_EQ(records[1].offset, 4 + 8 + first);

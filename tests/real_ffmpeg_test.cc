@@ -30,12 +30,8 @@ class RealFfmpegTest : public WorkFolderTest {
   }
   // Returns the frame bodies of the pack at path, one after another, after checking the pack.
   std::string Bodies(const std::string& path, size_t* frames) const {
-    FILE* pack = fopen(path.c_str(), "rb");
-    EXPECT_NE(pack, nullptr);
-    if (pack == nullptr) return "";
     std::vector<PackRecord> records;
-    EXPECT_EQ(ReadPack(pack, true, &records), "");
-    fclose(pack);
+    EXPECT_EQ(CheckPack(path, true, &records), "");
     const std::string bytes = ReadFile(path);
     std::string bodies;
     for (const PackRecord& record : records) bodies += bytes.substr(record.offset + 8, record.size);

@@ -135,6 +135,14 @@ void WriteScript(const std::string& path, const std::string& body) {
   chmod(path.c_str(), 0755);
 }
 
+std::string CheckPack(const std::string& path, bool check_jpeg, std::vector<PackRecord>* records) {
+  FILE* pack = fopen(path.c_str(), "rb");
+  if (pack == nullptr) return "cannot open " + path;
+  const std::string fault = ReadPack(pack, check_jpeg, records);
+  fclose(pack);
+  return fault;
+}
+
 std::string U32(uint32_t value) {
   std::string bytes(4, '\0');
   for (int i = 0; i < 4; ++i) bytes[i] = static_cast<char>(value >> (8 * i));

@@ -9,6 +9,8 @@
 #include <string>
 #include <vector>
 
+#include "frame_pack/frame_pack.h"
+
 struct RunOptions {
   bool on_terminal = false;   // standard output a raw pseudo-terminal instead of a pipe
   rlim_t address_space = 0;   // RLIMIT_AS for the run, 0 for none
@@ -39,6 +41,8 @@ void WriteFile(const std::string& path, const std::string& bytes);
 bool Exists(const std::string& path);
 // Writes an executable /bin/sh script with the body to path.
 void WriteScript(const std::string& path, const std::string& body);
+// Returns what ReadPack says of the pack at path ("" when sound), filling records.
+std::string CheckPack(const std::string& path, bool check_jpeg, std::vector<PackRecord>* records);
 // Returns the 4 little-endian bytes of value.
 std::string U32(uint32_t value);
 
