@@ -11,6 +11,7 @@
 #include "frame_pack/frame_pack.h"
 #include "platform/platform.h"
 #include "step_kit/step_kit.h"
+#include "support/chunked_io.h"
 #include "support/console.h"
 #include "support/format.h"
 #include "support/remove_tree.h"
@@ -76,15 +77,15 @@ bool PackFrame(const ConverterContext& context, FILE* output, const std::string&
     fclose(frame);
     throw;
   }
-  const size_t read = fread(buffer.get(), 1, frame_size, frame);
+  const bool read = ReadFully(frame, buffer.get(), frame_size);
   fclose(frame);
-  if (read != frame_size) {
+  if (!read) {
     PrintColored(kRed, "Unable to read frame: %s\n", path.c_str());
     return false;
   }
   if (!WriteRecordHeader(output, static_cast<uint32_t>(frame_size),
                          static_cast<uint32_t>(written)) ||
-      fwrite(buffer.get(), 1, frame_size, output) != frame_size) {
+      !WriteFully(output, buffer.get(), frame_size)) {
     PrintColored(kRed, "Unable to write: %s\n", context.output_path);
     return false;
   }

@@ -91,5 +91,6 @@ bool LiesInside(const char* path, const char* folder) {
 
 bool QuotesCleanly(const char* path) {
   const size_t length = std::strlen(path);
-  return std::strchr(path, '"') == nullptr && (length == 0 || path[length - 1] != '\\');
+  return std::strchr(path, '"') == nullptr && (length == 0 || path[length - 1] != '\\') &&
+         !(kCommandLineExpandsVariables && std::strchr(path, '%') != nullptr);
 }

@@ -6,7 +6,7 @@
 bool SameFile(const char* a, const char* b);
 // Returns whether path is folder or lies somewhere below it, by spelling or through links.
 bool LiesInside(const char* path, const char* folder);
-// Returns whether path survives being put between double quotes on a Windows command line.
+// Returns whether path reaches ffmpeg unchanged when put between double quotes on its command line.
 bool QuotesCleanly(const char* path);
 
 #endif  // FRAMEPACK_CONVERTER_PATH_CHECKS_H_

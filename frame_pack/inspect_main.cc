@@ -7,6 +7,7 @@
 
 #include "frame_pack/frame_pack.h"
 #include "platform/platform.h"
+#include "support/chunked_io.h"
 
 namespace {
 

@@ -12,6 +12,9 @@
 #endif
 #include <stdio.h>
 #include <windows.h>
+
+// _popen hands the command line to cmd.exe, which expands %NAME% even between double quotes.
+constexpr bool kCommandLineExpandsVariables = true;
 #else
 #include "platform/win32-posix.h"
 #endif

@@ -107,6 +107,9 @@ int _fseeki64(FILE* stream, int64_t offset, int origin);
 // Returns the 64-bit position, or -1.
 int64_t _ftelli64(FILE* stream);
 
+// _popen starts the program directly: no interpreter sees the command line.
+constexpr bool kCommandLineExpandsVariables = false;
+
 // Returns a stream on the standard output of the program the command line names, started directly
 // after splitting the line as a Windows program's run time would; null if it cannot be started.
 FILE* _popen(const char* command, const char* mode);

@@ -9,3 +9,6 @@ cmake -S . -B build -DFRAMEPACK_WERROR=ON -DFRAMEPACK_TESTS=ON
 cmake --build build -j"$(nproc)"
 cd build
 ctest --output-on-failure -j"$(nproc)"
+cd ..
+
+bash tools/test-windows.sh

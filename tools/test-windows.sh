@@ -1,0 +1,27 @@
+#!/usr/bin/env bash
+# Installs what the Windows build needs, cross-builds framepack.exe and its tests with mingw-w64
+# and runs them under wine, the end-to-end runs with a real Windows ffmpeg.
+set -euo pipefail
+cd "$(dirname "$0")/.."
+source tools/packages.sh
+install_missing_packages cmake make g++-mingw-w64-x86-64 wine64 googletest coreutils
+# Debian's npm, unless a Node.js with its own npm is there already.
+command -v npm >/dev/null || install_missing_packages npm
+
+build=build-windows
+ffmpeg=$PWD/$build/ffmpeg/ffmpeg.exe
+if [ ! -f "$ffmpeg" ]; then
+  # A Windows ffmpeg from the npm registry; it stays in the build tree.
+  mkdir -p "$build/ffmpeg"
+  (cd "$build/ffmpeg" && npm pack --silent @ffmpeg-installer/win32-x64@4.1.0 >/dev/null &&
+    tar xzf ffmpeg-installer-win32-x64-4.1.0.tgz package/ffmpeg.exe &&
+    mv package/ffmpeg.exe . && rmdir package && rm ffmpeg-installer-win32-x64-4.1.0.tgz)
+fi
+
+cmake -S . -B "$build" -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-w64.cmake -DFRAMEPACK_WERROR=ON \
+  -DFRAMEPACK_TESTS=ON -DFRAMEPACK_WINDOWS_FFMPEG="$ffmpeg"
+cmake --build "$build" -j"$(nproc)"
+# Make the wine prefix once, before tests start wine side by side.
+WINEPREFIX=$PWD/$build/wineprefix WINEDEBUG=-all /usr/lib/wine/wine64 cmd /c exit >/dev/null 2>&1
+cd "$build"
+ctest --output-on-failure -j"$(nproc)"
