@@ -1,5 +1,7 @@
 #include <cstdio>
 #include <cstring>
+#include <string>
+#include <vector>
 
 #include "converter/stages.h"
 #include "platform/platform.h"
@@ -32,6 +34,8 @@ int FormatFfmpegCommand(const ConverterContext& context) {
 void RunExtractionStage(const ConverterContext& context, FILE*& output) {
   RemoveDirectoryTree(context.scratch_folder);
   CreateDirectoryA(context.scratch_folder, nullptr);
+  // Whatever could not be deleted is an earlier run's, and must not pass for a frame of this one.
+  const std::vector<std::string> leftovers = ListLeftovers(context.scratch_folder);
   // Our lines must come before anything the command writes to a shared log.
   fflush(stdout);
   FILE* command = _popen(g_command, "r");
@@ -51,7 +55,7 @@ void RunExtractionStage(const ConverterContext& context, FILE*& output) {
                                                   return 0;
                                                 },
                                                 [&] {
-                                                  RunListingStage(context, output);
+                                                  RunListingStage(context, output, leftovers);
                                                   return 0;
                                                 });
                           return 0;

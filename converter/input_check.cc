@@ -5,6 +5,7 @@
 #include "platform/platform.h"
 #include "step_kit/step_kit.h"
 #include "support/console.h"
+#include "support/format.h"
 #include "support/remove_tree.h"
 
 namespace {
@@ -47,6 +48,26 @@ void RunOutputStage(const ConverterContext& context) {
                         });
 }
 
+// Returns a handle that keeps other conversions in this working directory away from the scratch
+// folder until it is closed, after waiting for one that has it; INVALID_HANDLE_VALUE when the lock
+// file cannot be made at all (then there is no lib folder for anyone to share).
+HANDLE LockScratchFolder(const ConverterContext& context) {
+  char lock_path[kPathBufferSize];
+  FormatPath(lock_path, "%s.lock", context.scratch_folder);
+  bool waiting = false;
+  for (;;) {
+    HANDLE lock = CreateFileA(lock_path, GENERIC_WRITE, 0, nullptr, OPEN_ALWAYS,
+                              FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (lock != INVALID_HANDLE_VALUE || GetLastError() != ERROR_SHARING_VIOLATION) return lock;
+    if (!waiting) {
+      printf("Waiting for another conversion in this folder...\n");
+      fflush(stdout);
+      waiting = true;
+    }
+    Sleep(100);
+  }
+}
+
 // Refuses what would lose or damage a file of the user's, before anything is truncated or deleted.
 void RunRefusalCheck(const ConverterContext& context) {
   const char* format = nullptr;
@@ -58,7 +79,9 @@ void RunRefusalCheck(const ConverterContext& context) {
                           return 0;
                         },
                         [&] {
+                          HANDLE lock = LockScratchFolder(context);
                           RunOutputStage(context);
+                          if (lock != INVALID_HANDLE_VALUE) CloseHandle(lock);
                           return 0;
                         });
 }

@@ -21,13 +21,26 @@ namespace {
 // Links and devices are never read as frames: a link may lead anywhere, a device may never end.
 constexpr DWORD kNotAFrameFile = FILE_ATTRIBUTE_REPARSE_POINT | FILE_ATTRIBUTE_DEVICE;
 
+// Returns what tells one state of a listed file from another: its name, size and time of writing.
+std::string Signature(const WIN32_FIND_DATAA& entry) {
+  return std::string(entry.cFileName) + '\0' + std::to_string(entry.nFileSizeHigh) + ':' +
+         std::to_string(entry.nFileSizeLow) + '\0' +
+         std::to_string(entry.ftLastWriteTime.dwHighDateTime) + ':' +
+         std::to_string(entry.ftLastWriteTime.dwLowDateTime);
+}
+
 // Adds every file of the listing to frames and closes the listing; returns false after a red line.
 // pack_size grows by each file's record as listed.
 bool CollectFrames(const ConverterContext& context, HANDLE listing, WIN32_FIND_DATAA& entry,
-                   std::vector<std::string>& frames, uint64_t& pack_size) {
+                   const std::vector<std::string>& leftovers, std::vector<std::string>& frames,
+                   uint64_t& pack_size) {
   bool collected = true;
   do {
     if (entry.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) continue;
+    if (!leftovers.empty() &&
+        std::find(leftovers.begin(), leftovers.end(), Signature(entry)) != leftovers.end()) {
+      continue;
+    }
     char path[kPathBufferSize];
     if (FormatPath(path, "%s\\%s", context.scratch_folder, entry.cFileName) < 0) {
       PrintColored(kRed, "Path too long: %s\\%s\n", context.scratch_folder, entry.cFileName);
@@ -111,9 +124,10 @@ bool PackFrames(const ConverterContext& context, FILE*& output,
 }
 
 void RunPackingStage(const ConverterContext& context, FILE*& output, HANDLE listing,
-                     WIN32_FIND_DATAA& entry, std::vector<std::string>& frames) {
+                     WIN32_FIND_DATAA& entry, const std::vector<std::string>& leftovers,
+                     std::vector<std::string>& frames) {
   uint64_t pack_size = kCountSize;
-  if (!CollectFrames(context, listing, entry, frames, pack_size)) {
+  if (!CollectFrames(context, listing, entry, leftovers, frames, pack_size)) {
     AbandonConversion(context, output);
     return;
   }
@@ -147,7 +161,22 @@ void AbandonConversion(const ConverterContext& context, FILE*& output) {
   context.exit_status = 1;
 }
 
-void RunListingStage(const ConverterContext& context, FILE*& output) {
+std::vector<std::string> ListLeftovers(const char* folder) {
+  std::vector<std::string> leftovers;
+  char pattern[kPathBufferSize];
+  if (FormatPath(pattern, "%s\\*", folder) < 0) return leftovers;
+  WIN32_FIND_DATAA entry;
+  HANDLE listing = FindFirstFileA(pattern, &entry);
+  if (listing == INVALID_HANDLE_VALUE) return leftovers;
+  do {
+    if (!(entry.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)) leftovers.push_back(Signature(entry));
+  } while (FindNextFileA(listing, &entry));
+  FindClose(listing);
+  return leftovers;
+}
+
+void RunListingStage(const ConverterContext& context, FILE*& output,
+                     const std::vector<std::string>& leftovers) {
   std::vector<std::string> frames;
   char pattern[kPathBufferSize];
   FormatPath(pattern, "%s\\*", context.scratch_folder);
@@ -161,7 +190,7 @@ void RunListingStage(const ConverterContext& context, FILE*& output) {
                         },
                         [&] {
                           try {
-                            RunPackingStage(context, output, listing, entry, frames);
+                            RunPackingStage(context, output, listing, entry, leftovers, frames);
                           } catch (const std::exception&) {
                             PrintColored(kRed, "Unable to convert %s: out of memory\n",
                                          context.input_path);

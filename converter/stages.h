@@ -3,6 +3,8 @@
 #define FRAMEPACK_CONVERTER_STAGES_H_
 
 #include <cstdio>
+#include <string>
+#include <vector>
 
 #include "converter/context.h"
 
@@ -15,8 +17,13 @@ void RunInputCheck(const ConverterContext& context);
 int FormatFfmpegCommand(const ConverterContext& context);
 // Clears the scratch folder, runs ffmpeg and echoes its output, then lists and packs the frames.
 void RunExtractionStage(const ConverterContext& context, FILE*& output);
-// Lists the scratch folder and packs every frame file in it into output.
-void RunListingStage(const ConverterContext& context, FILE*& output);
+// Returns the signatures of the files in folder, for telling a file an earlier run left there and
+// could not delete from one written since.
+std::vector<std::string> ListLeftovers(const char* folder);
+// Lists the scratch folder and packs every frame file in it into output, leaving out the leftovers
+// still as they were.
+void RunListingStage(const ConverterContext& context, FILE*& output,
+                     const std::vector<std::string>& leftovers);
 // Reports a failed conversion: the red line already printed, it removes the scratch folder,
 // leaves the output empty and sets the exit status; returns nothing.
 void AbandonConversion(const ConverterContext& context, FILE*& output);

@@ -1,6 +1,7 @@
 #include <dirent.h>
 #include <errno.h>
 #include <fcntl.h>
+#include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -13,6 +14,8 @@
 #include "platform/platform.h"
 
 namespace {
+
+thread_local DWORD g_last_error = 0;
 
 struct Listing {
   std::string folder;
@@ -35,6 +38,11 @@ bool Deliver(Listing* listing, WIN32_FIND_DATAA* entry) {
     if (lstat((listing->folder + "/" + name).c_str(), &st) != 0) continue;
     if (name.size() >= sizeof entry->cFileName) continue;
     entry->dwFileAttributes = AttributesOf(st);
+    // 100-nanosecond ticks since 1601, as Windows counts.
+    const uint64_t ticks = (static_cast<uint64_t>(st.st_mtim.tv_sec) + 11644473600u) * 10000000u +
+                           static_cast<uint64_t>(st.st_mtim.tv_nsec) / 100;
+    entry->ftLastWriteTime.dwLowDateTime = static_cast<DWORD>(ticks);
+    entry->ftLastWriteTime.dwHighDateTime = static_cast<DWORD>(ticks >> 32);
     const uint64_t size = S_ISREG(st.st_mode) ? static_cast<uint64_t>(st.st_size) : 0;
     entry->nFileSizeHigh = static_cast<DWORD>(size >> 32);
     entry->nFileSizeLow = static_cast<DWORD>(size);
@@ -108,11 +116,31 @@ BOOL DeleteFileA(LPCSTR path) {
 
 BOOL RemoveDirectoryA(LPCSTR path) { return rmdir(ToPosixPath(path).c_str()) == 0; }
 
-HANDLE CreateFileA(LPCSTR path, DWORD, DWORD, SECURITY_ATTRIBUTES*, DWORD disposition, DWORD,
-                   HANDLE) {
-  if (disposition != OPEN_EXISTING) return INVALID_HANDLE_VALUE;
-  const int fd = open(ToPosixPath(path).c_str(), O_PATH | O_CLOEXEC);
-  if (fd < 0) return INVALID_HANDLE_VALUE;
+DWORD GetLastError() { return g_last_error; }
+
+void Sleep(DWORD milliseconds) { usleep(static_cast<useconds_t>(milliseconds) * 1000); }
+
+HANDLE CreateFileA(LPCSTR path, DWORD access, DWORD share, SECURITY_ATTRIBUTES*, DWORD disposition,
+                   DWORD, HANDLE) {
+  const std::string posix = ToPosixPath(path);
+  int fd = -1;
+  if (access == 0 && disposition == OPEN_EXISTING) {
+    fd = open(posix.c_str(), O_PATH | O_CLOEXEC);
+  } else if (access == GENERIC_WRITE && disposition == OPEN_ALWAYS && share == 0) {
+    fd = open(posix.c_str(), O_WRONLY | O_CREAT | O_CLOEXEC, 0666);
+    // An exclusive lock on the open file stands for Windows' refusal to share it.
+    if (fd >= 0 && flock(fd, LOCK_EX | LOCK_NB) != 0) {
+      close(fd);
+      g_last_error = ERROR_SHARING_VIOLATION;
+      return INVALID_HANDLE_VALUE;
+    }
+  } else {
+    errno = EINVAL;
+  }
+  if (fd < 0) {
+    g_last_error = errno == ENOENT || errno == ENOTDIR ? ERROR_FILE_NOT_FOUND : ERROR_ACCESS_DENIED;
+    return INVALID_HANDLE_VALUE;
+  }
   return reinterpret_cast<HANDLE>(static_cast<intptr_t>(fd));
 }
 

@@ -28,10 +28,15 @@ struct SECURITY_ATTRIBUTES;
 #define FILE_ATTRIBUTE_NORMAL 0x00000080u
 #define FILE_ATTRIBUTE_REPARSE_POINT 0x00000400u
 
+#define ERROR_FILE_NOT_FOUND 2u
+#define ERROR_ACCESS_DENIED 5u
+#define ERROR_SHARING_VIOLATION 32u
+#define GENERIC_WRITE 0x40000000u
 #define FILE_SHARE_READ 0x00000001u
 #define FILE_SHARE_WRITE 0x00000002u
 #define FILE_SHARE_DELETE 0x00000004u
 #define OPEN_EXISTING 3u
+#define OPEN_ALWAYS 4u
 #define FILE_FLAG_BACKUP_SEMANTICS 0x02000000u
 
 #define STD_OUTPUT_HANDLE (static_cast<DWORD>(-11))
@@ -44,8 +49,14 @@ struct SECURITY_ATTRIBUTES;
 #define BACKGROUND_RED 0x0040
 #define BACKGROUND_INTENSITY 0x0080
 
+struct FILETIME {
+  DWORD dwLowDateTime;
+  DWORD dwHighDateTime;
+};
+
 struct WIN32_FIND_DATAA {
   DWORD dwFileAttributes;
+  FILETIME ftLastWriteTime;
   DWORD nFileSizeHigh;
   DWORD nFileSizeLow;
   CHAR cFileName[MAX_PATH];
@@ -78,8 +89,14 @@ BOOL FindClose(HANDLE listing);
 BOOL DeleteFileA(LPCSTR path);
 // Returns whether the empty folder was removed.
 BOOL RemoveDirectoryA(LPCSTR path);
-// Returns a handle on an existing file or folder, following links, for querying only
-// (OPEN_EXISTING); INVALID_HANDLE_VALUE on failure.
+// Returns the error code of the calling thread's last failed call that sets one.
+DWORD GetLastError();
+// Returns nothing; pauses the thread for the given milliseconds.
+void Sleep(DWORD milliseconds);
+// Returns a handle on a file, or INVALID_HANDLE_VALUE with the last error set. Two uses only: with
+// no access and OPEN_EXISTING, a handle for querying an existing file or folder, following links;
+// with GENERIC_WRITE, OPEN_ALWAYS and no sharing, a file opened or created for this handle alone
+// (ERROR_SHARING_VIOLATION while another handle has it, in this or another process).
 HANDLE CreateFileA(LPCSTR path, DWORD access, DWORD share, SECURITY_ATTRIBUTES* security,
                    DWORD disposition, DWORD flags, HANDLE template_file);
 // Returns whether info was filled with the file's identity (device and inode).
