@@ -1,7 +1,6 @@
 #include <errno.h>
 #include <fcntl.h>
 #include <signal.h>
-#include <spawn.h>
 #include <sys/types.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -15,8 +14,6 @@
 #include "platform/command_line-posix.h"
 #include "platform/path-posix.h"
 #include "platform/platform.h"
-
-extern char** environ;
 
 namespace {
 
@@ -78,15 +75,39 @@ FILE* _popen(const char* command, const char* mode) {
 
   int ends[2];
   if (pipe2(ends, O_CLOEXEC) != 0) return nullptr;
-  posix_spawn_file_actions_t actions;
-  posix_spawn_file_actions_init(&actions);
-  posix_spawn_file_actions_adddup2(&actions, ends[1], STDOUT_FILENO);
-  pid_t pid = 0;
-  const int failed = posix_spawnp(&pid, argv[0], &actions, nullptr, argv.data(), environ);
-  posix_spawn_file_actions_destroy(&actions);
-  close(ends[1]);
-  if (failed != 0) {
+  // The child reports a failed exec through this pipe; a successful exec closes it unwritten.
+  int report[2];
+  if (pipe2(report, O_CLOEXEC) != 0) {
     close(ends[0]);
+    close(ends[1]);
+    return nullptr;
+  }
+  const pid_t pid = fork();
+  if (pid == 0) {
+    if (ends[1] != STDOUT_FILENO) {
+      dup2(ends[1], STDOUT_FILENO);
+    } else {
+      fcntl(STDOUT_FILENO, F_SETFD, 0);
+    }
+    execvp(argv[0], argv.data());
+    const int error = errno;
+    ssize_t ignored = write(report[1], &error, sizeof error);
+    (void)ignored;
+    _exit(127);
+  }
+  close(ends[1]);
+  close(report[1]);
+  int exec_error = 0;
+  ssize_t got = 0;
+  if (pid > 0) {
+    do {
+      got = read(report[0], &exec_error, sizeof exec_error);
+    } while (got < 0 && errno == EINTR);
+  }
+  close(report[0]);
+  if (pid < 0 || got > 0) {
+    close(ends[0]);
+    if (pid > 0) waitpid(pid, nullptr, 0);
     return nullptr;
   }
 

@@ -126,6 +126,19 @@ TEST_F(CliTest, RefusesPathsThatWouldLoseAFile) {
   }
 }
 
+TEST_F(CliTest, AThousandOptionsAreTooLongACommandLine) {
+  std::vector<std::string> args = {"clip.mp4", "out.bin"};
+  for (int i = 0; i < 500; ++i) {
+    args.push_back("-q:v");
+    args.push_back("1");
+  }
+  const RunResult run = Convert(args);
+  EXPECT_EQ(run.out, kBanner + "Command line too long for: clip.mp4\n");
+  EXPECT_EQ(run.status, 1);
+  EXPECT_FALSE(Exists(At("out.bin")));
+  EXPECT_FALSE(FfmpegRan());
+}
+
 TEST_F(CliTest, CommandLineOfExactly254CharactersRuns) {
   const std::string name = std::string(198, 'n') + ".mp4";  // 202 characters
   WriteFile(At(name), "long");

@@ -1,4 +1,5 @@
 // Conversions with the real ffmpeg, checked against what ffmpeg itself writes as one stream.
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <string>
@@ -76,6 +77,29 @@ TEST_F(RealFfmpegTest, UserOptionsReachFfmpeg) {
   const std::string bodies = Bodies(At("out.bin"), &frames);
   EXPECT_EQ(frames, 10u);
   EXPECT_EQ(Dimensions(bodies), "32x24");
+}
+
+TEST_F(RealFfmpegTest, InputOrOptionsFfmpegRejectsFailTheConversion) {
+  WriteFile(At("text.mp4"), "this is no video\n");
+  WriteFile(At("empty.mp4"), "");
+  ASSERT_EQ(mkdir(At("folder.mp4").c_str(), 0755), 0);
+  const std::vector<std::string> cases[] = {
+      {"text.mp4", "out.bin"},
+      {"empty.mp4", "out.bin"},
+      {"folder.mp4", "out.bin"},
+      {"clip.mp4", "out.bin", "-no-such-option"},
+      {"clip.mp4", "out.bin", "-vf", "no_such_filter"},
+      {"clip.mp4", "out.bin", "-q:v"},
+  };
+  for (const std::vector<std::string>& args : cases) {
+    WriteFile(At("out.bin"), "old pack");
+    const RunResult run = Convert(args, Quiet());
+    EXPECT_EQ(run.out, kBanner + "\n\nUnable to convert " + args[0] + "\n") << args.back();
+    EXPECT_EQ(run.status, 1);
+    EXPECT_EQ(ReadFile(At("out.bin")), "");
+    EXPECT_FALSE(Exists(At("lib/temp")));
+    EXPECT_TRUE(Exists(At(args[0])));
+  }
 }
 
 TEST_F(RealFfmpegTest, InspectorListsChecksAndExtractsAPack) {

@@ -18,6 +18,17 @@
 
 namespace {
 
+// Returns the words of FRAMEPACK_TEST_WRAPPER (a memory checker, say) for our own executables, and
+// nothing for anything else.
+std::vector<std::string> OurToolWrapper(const std::string& program) {
+  std::vector<std::string> words;
+  const char* wrapper = getenv("FRAMEPACK_TEST_WRAPPER");
+  if (wrapper == nullptr || (program != FRAMEPACK_EXE && program != INSPECT_EXE)) return words;
+  std::istringstream split(wrapper);
+  for (std::string word; split >> word;) words.push_back(word);
+  return words;
+}
+
 [[noreturn]] void StartChild(const std::string& program, const std::vector<std::string>& args,
                              const std::string& folder, const RunOptions& options) {
   if (chdir(folder.c_str()) != 0) _exit(126);
@@ -33,11 +44,13 @@ namespace {
     const rlimit limit = {options.file_size, options.file_size};
     setrlimit(RLIMIT_FSIZE, &limit);
   }
+  std::vector<std::string> words = OurToolWrapper(program);
+  words.push_back(program);
+  words.insert(words.end(), args.begin(), args.end());
   std::vector<char*> argv;
-  argv.push_back(const_cast<char*>(program.c_str()));
-  for (const std::string& arg : args) argv.push_back(const_cast<char*>(arg.c_str()));
+  for (const std::string& word : words) argv.push_back(const_cast<char*>(word.c_str()));
   argv.push_back(nullptr);
-  execv(program.c_str(), argv.data());
+  execvp(argv[0], argv.data());
   _exit(127);
 }
 
@@ -93,6 +106,10 @@ RunResult RunProgram(const std::string& program, const std::vector<std::string>&
   close(reader);
   result.status = StatusOf(pid);
   return result;
+}
+
+bool UnderMemoryTool() {
+  return FRAMEPACK_SANITIZED || getenv("FRAMEPACK_TEST_WRAPPER") != nullptr;
 }
 
 std::string MakeTempFolder() {

@@ -25,10 +25,14 @@ struct RunResult {
 };
 
 // Returns what program printed and its status, run with args in folder, standard input empty and
-// standard error kept as the test's own.
+// standard error kept as the test's own. framepack and framepack-inspect run under the command in
+// FRAMEPACK_TEST_WRAPPER when it is set.
 RunResult RunProgram(const std::string& program, const std::vector<std::string>& args,
                      const std::string& folder, const RunOptions& options = RunOptions());
 
+// Returns whether our executables run under a sanitizer or a memory checker, which need more
+// address space than a test may leave them.
+bool UnderMemoryTool();
 // Returns a new empty folder below the system's temporary folder.
 std::string MakeTempFolder();
 // Deletes path and everything below it, never following links.
