@@ -31,6 +31,24 @@ bool FindRefusal(const ConverterContext& context, const char** format, const cha
   return true;
 }
 
+// A link can send a new output into the scratch folder, where the extraction would delete it; only
+// once the output exists does its real place show.
+void RunCreatedOutputCheck(const ConverterContext& context, FILE*& output) {
+  esi::conditional_step([&] { return LiesInside(context.output_path, context.scratch_folder); },
+                        [&] {
+                          PrintColored(kRed, "%s lies inside the scratch folder lib/temp.\n",
+                                       context.output_path);
+                          fclose(output);
+                          output = nullptr;
+                          context.exit_status = 1;
+                          return 0;
+                        },
+                        [&] {
+                          RunExtractionStage(context, output);
+                          return 0;
+                        });
+}
+
 // Creates or empties the output, which stays open through extraction and packing.
 void RunOutputStage(const ConverterContext& context) {
   FILE* output = nullptr;
@@ -43,7 +61,7 @@ void RunOutputStage(const ConverterContext& context) {
                           return 0;
                         },
                         [&] {
-                          RunExtractionStage(context, output);
+                          RunCreatedOutputCheck(context, output);
                           return 0;
                         });
 }

@@ -126,6 +126,15 @@ TEST_F(CliTest, RefusesPathsThatWouldLoseAFile) {
   }
 }
 
+TEST_F(CliTest, OutputLinkedIntoTheScratchFolderIsRefusedOnceCreated) {
+  ASSERT_EQ(symlink("lib/temp/new.bin", At("pack.bin").c_str()), 0);
+  const RunResult run = Convert({"clip.mp4", "pack.bin"});
+  EXPECT_EQ(run.out, kBanner + "pack.bin lies inside the scratch folder lib/temp.\n");
+  EXPECT_EQ(run.status, 1);
+  EXPECT_EQ(ReadFile(At("lib/temp/keep.txt")), "left by an earlier run");
+  EXPECT_FALSE(FfmpegRan());
+}
+
 TEST_F(CliTest, AThousandOptionsAreTooLongACommandLine) {
   std::vector<std::string> args = {"clip.mp4", "out.bin"};
   for (int i = 0; i < 500; ++i) {

@@ -103,7 +103,8 @@ TEST_F(ConversionTest, PacksFramesWithTheirSizesAndOffsets) {
        U32(2) + Record(4, "") + Record(12, "abc")},
       // Whatever else ffmpeg leaves is packed too; folders are not.
       {"printf one > \"$frames/frame00001.jpg\"\nprintf stray > \"$frames/notes.txt\"\n"
-       "mkdir \"$frames/sub\"\nprintf hidden > \"$frames/sub/frame00002.jpg\"\n",
+       "mkdir \"$frames/sub\"\nprintf hidden > \"$frames/sub/frame00002.jpg\"\n"
+       "mkdir \"$frames/frame00003.jpg\"\n",
        U32(2) + Record(4, "one") + Record(15, "stray")},
   };
   for (const Case& c : cases) {
