@@ -24,8 +24,8 @@ std::vector<std::string> ListLeftovers(const char* folder);
 // still as they were.
 void RunListingStage(const ConverterContext& context, FILE*& output,
                      const std::vector<std::string>& leftovers);
-// Reports a failed conversion: the red line already printed, it removes the scratch folder,
-// leaves the output empty and sets the exit status; returns nothing.
+// Ends a failed conversion once its red line is printed: removes the scratch folder, closes the
+// output if it is still open and empties it, and sets the exit status; returns nothing.
 void AbandonConversion(const ConverterContext& context, FILE*& output);
 
 #endif  // FRAMEPACK_CONVERTER_STAGES_H_

@@ -185,10 +185,14 @@ TEST_F(ConversionTest, EntryWhosePathDoesNotFitStopsTheConversion) {
 }
 
 TEST_F(ConversionTest, ShortWriteLeavesNoPack) {
-  FakeFfmpeg("for i in 1 2 3; do head -c 60000 /dev/zero > \"$frames/frame0000$i.jpg\"; done\n");
-  RunOptions options;
-  options.file_size = 100000;
-  ExpectFailure(Convert({"clip.mp4", "out.bin"}, options), "Unable to write: out.bin\n");
+  // Small frames fail only when the output is closed, large ones while they are written.
+  for (const int frame_size : {60000, 600000}) {
+    FakeFfmpeg("for i in 1 2 3; do head -c " + std::to_string(frame_size) +
+               " /dev/zero > \"$frames/frame0000$i.jpg\"; done\n");
+    RunOptions options;
+    options.file_size = static_cast<rlim_t>(frame_size) * 5 / 3;
+    ExpectFailure(Convert({"clip.mp4", "out.bin"}, options), "Unable to write: out.bin\n");
+  }
 }
 
 TEST_F(ConversionTest, FrameTooLargeForMemoryIsReported) {
