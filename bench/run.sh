@@ -1,12 +1,14 @@
 #!/usr/bin/env bash
 # framepack's cost beside ffmpeg alone, a single-stream peer and the copy limit, on a generated
 # 1920x1080, 30 fps, 10 s clip; then the listing and packing stages alone on many small frames.
-# Usage: bench/run.sh [RUNS] [SCALE_SIZES]   defaults: 5 runs, "50000 100000 200000" files
+# Usage: bench/run.sh [RUNS] [SCALE_SIZES]   defaults: 9 runs, "50000 100000 200000" files
+# The cases run in alternation, round after round; ratios are medians of each round's own ratio,
+# which a shared machine's drifting load disturbs less than a ratio of medians.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 source tools/packages.sh
 install_missing_packages cmake g++ make ffmpeg time coreutils findutils
-runs=${1:-5}
+runs=${1:-9}
 sizes=${2:-50000 100000 200000}
 
 build=$PWD/build-bench
@@ -42,6 +44,12 @@ median() {
   sort -n -k"$2" "$work/$1" | awk -v k="$2" '{v[NR]=$k} END {print v[int((NR+1)/2)]}'
 }
 
+# Prints the median over the rounds of NAME's time divided by OTHER's.
+paired() {
+  paste -d' ' "$work/$1" "$work/$2" | awk '{print $1 / $3}' | sort -g |
+    awk '{v[NR]=$1} END {print v[int((NR+1)/2)]}'
+}
+
 rm -f "$work"/{A,B,C,D,P,T}
 for round in $(seq "$runs"); do
   echo "Round $round of $runs"
@@ -72,10 +80,10 @@ printf '%-46s %10.3f\n' "C ffmpeg writing one image2pipe stream" "$(echo "$c / 1
 printf '%-46s %10.3f\n' "D cat of the frame files" "$(echo "$d / 1000000" | bc -l)"
 printf '%-46s %10.3f\n' "P framepack's listing and packing alone" "$(echo "$p / 1000000" | bc -l)"
 echo
-printf 'A/B %.3f (target at most 1.03)\n' "$(echo "$a / $b" | bc -l)"
-printf 'A/C %.3f\n' "$(echo "$a / $c" | bc -l)"
+printf 'A/B %.3f (target at most 1.03)\n' "$(paired A B)"
+printf 'A/C %.3f\n' "$(paired A C)"
 printf 'packing throughput %.0f MB/s, cat %.0f MB/s: %.2f of the copy limit (target at least 0.9)\n' \
-  "$(echo "$bytes / $p" | bc -l)" "$(echo "$bytes / $d" | bc -l)" "$(echo "$d / $p" | bc -l)"
+  "$(echo "$bytes / $p" | bc -l)" "$(echo "$bytes / $d" | bc -l)" "$(paired D P)"
 printf 'peak memory: framepack %d KiB, trivial C++ program %d KiB: %d KiB above it, %d KiB allowed\n' \
   "$rss_p" "$rss_t" "$((rss_p - rss_t))" "$((largest / 1024 + 4096))"
 
@@ -96,6 +104,6 @@ for n in $sizes; do
   done
   s=$(median "S$n" 1) k=$(median "K$n" 1)
   printf '%-10s %12.3f %12.3f %10.2f %14.2f   peak %d KiB\n' "$n" "$(echo "$s / 1000000" | bc -l)" \
-    "$(echo "$k / 1000000" | bc -l)" "$(echo "$s / $k" | bc -l)" "$(echo "$s / $n" | bc -l)" \
+    "$(echo "$k / 1000000" | bc -l)" "$(paired "S$n" "K$n")" "$(echo "$s / $n" | bc -l)" \
     "$(median "S$n" 2)"
 done

@@ -18,9 +18,9 @@
 
 namespace {
 
-// Links and devices are never read as frames: a link may lead anywhere, a device may never end.
 constexpr size_t kOutputBufferSize = size_t{1} << 20;
 
+// Links and devices are never read as frames: a link may lead anywhere, a device may never end.
 constexpr DWORD kNotAFrameFile = FILE_ATTRIBUTE_REPARSE_POINT | FILE_ATTRIBUTE_DEVICE;
 
 // Returns what tells one state of a listed file from another: its name, size and time of writing.
