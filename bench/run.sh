@@ -50,7 +50,7 @@ paired() {
     awk '{v[NR]=$1} END {print v[int((NR+1)/2)]}'
 }
 
-rm -f "$work"/{A,B,C,D,P,T}
+rm -f "$work"/{A,B,C,D,P,T,P0,D0}
 for round in $(seq "$runs"); do
   echo "Round $round of $runs"
   measure A "$work" "$framepack" clip.mp4 out.bin
@@ -60,6 +60,10 @@ for round in $(seq "$runs"); do
   measure D "$work" sh -c 'cat frames/frame*.jpg > cat.bin'
   rm -rf "$work/pack/made" && cp -al "$work/frames" "$work/pack/made"
   measure P "$work/pack" "$framepack" clip.mp4 out.bin
+  # The same two with nothing to copy: what is left is the cost of starting up.
+  mkdir "$work/pack/made"
+  measure P0 "$work/pack" "$framepack" clip.mp4 empty.bin
+  measure D0 "$work" sh -c 'cat < /dev/null > cat0.bin'
   measure T "$work" "$build/trivial"
 done
 
@@ -68,6 +72,7 @@ largest=$(find "$work/frames" -type f -printf '%s\n' | sort -n | tail -1)
 frames=$(find "$work/frames" -type f | wc -l)
 cmp -s "$work/out.bin" "$work/pack/out.bin" || echo "warning: the two packs differ"
 a=$(median A 1) b=$(median B 1) c=$(median C 1) d=$(median D 1) p=$(median P 1)
+p0=$(median P0 1) d0=$(median D0 1)
 rss_p=$(median P 2) rss_t=$(median T 2)
 echo
 echo "Machine: $(nproc) cores, $(grep -m1 'model name' /proc/cpuinfo | cut -d: -f2 | sed 's/^ //')"
@@ -84,6 +89,9 @@ printf 'A/B %.3f (target at most 1.03)\n' "$(paired A B)"
 printf 'A/C %.3f\n' "$(paired A C)"
 printf 'packing throughput %.0f MB/s, cat %.0f MB/s: %.2f of the copy limit (target at least 0.9)\n' \
   "$(echo "$bytes / $p" | bc -l)" "$(echo "$bytes / $d" | bc -l)" "$(paired D P)"
+printf '  less start-up (%.1f ms and %.1f ms with nothing to copy): %.0f MB/s against %.0f MB/s, %.2f\n' \
+  "$(echo "$p0 / 1000" | bc -l)" "$(echo "$d0 / 1000" | bc -l)" "$(echo "$bytes / ($p - $p0)" | bc -l)" \
+  "$(echo "$bytes / ($d - $d0)" | bc -l)" "$(echo "($d - $d0) / ($p - $p0)" | bc -l)"
 printf 'peak memory: framepack %d KiB, trivial C++ program %d KiB: %d KiB above it, %d KiB allowed\n' \
   "$rss_p" "$rss_t" "$((rss_p - rss_t))" "$((largest / 1024 + 4096))"
 

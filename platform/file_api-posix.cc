@@ -18,7 +18,7 @@ namespace {
 thread_local DWORD g_last_error = 0;
 
 struct Listing {
-  std::string folder;
+  int folder;  // kept open, so that each entry is looked up from it rather than by its full path
   std::vector<std::string> names;
   size_t next = 0;
 };
@@ -35,7 +35,7 @@ bool Deliver(Listing* listing, WIN32_FIND_DATAA* entry) {
   while (listing->next < listing->names.size()) {
     const std::string& name = listing->names[listing->next++];
     struct stat st;
-    if (lstat((listing->folder + "/" + name).c_str(), &st) != 0) continue;
+    if (fstatat(listing->folder, name.c_str(), &st, AT_SYMLINK_NOFOLLOW) != 0) continue;
     if (name.size() >= sizeof entry->cFileName) continue;
     entry->dwFileAttributes = AttributesOf(st);
     // 100-nanosecond ticks since 1601, as Windows counts.
@@ -81,7 +81,7 @@ HANDLE FindFirstFileA(LPCSTR pattern, WIN32_FIND_DATAA* entry) {
   DIR* dir = opendir(folder.c_str());
   if (dir == nullptr) return INVALID_HANDLE_VALUE;
   Listing* listing = new Listing;
-  listing->folder = folder;
+  listing->folder = fcntl(dirfd(dir), F_DUPFD_CLOEXEC, 0);
   while (const dirent* found = readdir(dir)) {
     if (std::strcmp(found->d_name, ".") != 0 && std::strcmp(found->d_name, "..") != 0) {
       listing->names.push_back(found->d_name);
@@ -90,8 +90,8 @@ HANDLE FindFirstFileA(LPCSTR pattern, WIN32_FIND_DATAA* entry) {
   closedir(dir);
   std::sort(listing->names.begin(), listing->names.end());
   listing->names.insert(listing->names.begin(), {".", ".."});
-  if (!Deliver(listing, entry)) {
-    delete listing;
+  if (listing->folder < 0 || !Deliver(listing, entry)) {
+    FindClose(listing);
     return INVALID_HANDLE_VALUE;
   }
   return listing;
@@ -101,8 +101,10 @@ BOOL FindNextFileA(HANDLE listing, WIN32_FIND_DATAA* entry) {
   return Deliver(static_cast<Listing*>(listing), entry);
 }
 
-BOOL FindClose(HANDLE listing) {
-  delete static_cast<Listing*>(listing);
+BOOL FindClose(HANDLE handle) {
+  Listing* listing = static_cast<Listing*>(handle);
+  if (listing->folder >= 0) close(listing->folder);
+  delete listing;
   return TRUE;
 }
 
