@@ -9,7 +9,7 @@ cd "$(dirname "$0")/.."
 source tools/packages.sh
 install_missing_packages cmake g++ make ffmpeg time coreutils findutils
 runs=${1:-9}
-sizes=${2:-50000 100000 200000}
+sizes=${2-50000 100000 200000}
 
 build=$PWD/build-bench
 cmake -S . -B "$build" -DCMAKE_BUILD_TYPE=Release -DFRAMEPACK_TESTS=OFF >/dev/null
@@ -50,7 +50,7 @@ paired() {
     awk '{v[NR]=$1} END {print v[int((NR+1)/2)]}'
 }
 
-rm -f "$work"/{A,B,C,D,P,T,P0,D0}
+rm -f "$work"/{A,B,C,D,E,P,T,P0,D0}
 for round in $(seq "$runs"); do
   echo "Round $round of $runs"
   measure A "$work" "$framepack" clip.mp4 out.bin
@@ -58,6 +58,9 @@ for round in $(seq "$runs"); do
   measure B "$work" ffmpeg -y -i clip.mp4 -q:v 1 frames/frame%05d.jpg
   measure C "$work" ffmpeg -y -i clip.mp4 -q:v 1 -f image2pipe -c:v mjpeg stream.mjpeg
   measure D "$work" sh -c 'cat frames/frame*.jpg > cat.bin'
+  # Deleting the frame files, which the packing stage does too and cat does not.
+  cp -al "$work/frames" "$work/linked"
+  measure E "$work" rm -r linked
   rm -rf "$work/pack/made" && cp -al "$work/frames" "$work/pack/made"
   measure P "$work/pack" "$framepack" clip.mp4 out.bin
   # The same two with nothing to copy: what is left is the cost of starting up.
@@ -72,7 +75,7 @@ largest=$(find "$work/frames" -type f -printf '%s\n' | sort -n | tail -1)
 frames=$(find "$work/frames" -type f | wc -l)
 cmp -s "$work/out.bin" "$work/pack/out.bin" || echo "warning: the two packs differ"
 a=$(median A 1) b=$(median B 1) c=$(median C 1) d=$(median D 1) p=$(median P 1)
-p0=$(median P0 1) d0=$(median D0 1)
+p0=$(median P0 1) d0=$(median D0 1) e=$(median E 1)
 rss_p=$(median P 2) rss_t=$(median T 2)
 echo
 echo "Machine: $(nproc) cores, $(grep -m1 'model name' /proc/cpuinfo | cut -d: -f2 | sed 's/^ //')"
@@ -92,6 +95,9 @@ printf 'packing throughput %.0f MB/s, cat %.0f MB/s: %.2f of the copy limit (tar
 printf '  less start-up (%.1f ms and %.1f ms with nothing to copy): %.0f MB/s against %.0f MB/s, %.2f\n' \
   "$(echo "$p0 / 1000" | bc -l)" "$(echo "$d0 / 1000" | bc -l)" "$(echo "$bytes / ($p - $p0)" | bc -l)" \
   "$(echo "$bytes / ($d - $d0)" | bc -l)" "$(echo "($d - $d0) / ($p - $p0)" | bc -l)"
+paste -d' ' "$work/D" "$work/E" "$work/D0" | awk '{print $1 + $3 - $5, 0}' >"$work/DE"
+printf '  against cat and then rm of the files (%.1f ms for rm): %.2f\n' "$(echo "($e - $d0) / 1000" | bc -l)" \
+  "$(paired DE P)"
 printf 'peak memory: framepack %d KiB, trivial C++ program %d KiB: %d KiB above it, %d KiB allowed\n' \
   "$rss_p" "$rss_t" "$((rss_p - rss_t))" "$((largest / 1024 + 4096))"
 
