@@ -11,13 +11,12 @@ namespace {
 
 constexpr char kUsage[] = "args: InputVideo OutputVideo Options\n";
 
-class CliTest : public WorkFolderTest {
+class CliTest : public ClipFolderTest {
  protected:
   void SetUp() override {
-    WorkFolderTest::SetUp();
+    ClipFolderTest::SetUp();
     mkdir(At("lib/temp").c_str(), 0755);
     WriteFile(At("lib/temp/keep.txt"), "left by an earlier run");
-    WriteFile(At("clip.mp4"), "video bytes");
     FakeFfmpeg("echo ran > ran.txt\n");
   }
   bool FfmpegRan() const { return Exists(At("ran.txt")); }
@@ -71,7 +70,7 @@ TEST_F(CliTest, InputPathsOfAnyNameAreAccepted) {
   // A folder passes the existence check; ffmpeg is the one to judge it.
   mkdir(At("folder.mp4").c_str(), 0755);
   const RunResult run = Convert({"folder.mp4", "out.bin"});
-  EXPECT_EQ(run.out, kBanner + "\n\nConverted successful!\n");
+  EXPECT_EQ(run.out, kBanner + kSuccess);
   EXPECT_TRUE(FfmpegRan());
 }
 
@@ -152,7 +151,7 @@ TEST_F(CliTest, CommandLineOfExactly254CharactersRuns) {
   const std::string name = std::string(198, 'n') + ".mp4";  // 202 characters
   WriteFile(At(name), "long");
   const RunResult run = Convert({name, "out.bin"});
-  EXPECT_EQ(run.out, kBanner + "\n\nConverted successful!\n");
+  EXPECT_EQ(run.out, kBanner + kSuccess);
   EXPECT_EQ(run.status, 0);
   EXPECT_TRUE(FfmpegRan());
 }

@@ -12,14 +12,8 @@
 
 namespace {
 
-const std::string kSuccess = "\n\nConverted successful!\n";
-
-class ConversionTest : public WorkFolderTest {
+class ConversionTest : public ClipFolderTest {
  protected:
-  void SetUp() override {
-    WorkFolderTest::SetUp();
-    WriteFile(At("clip.mp4"), "video bytes");
-  }
   // Expects a failed run: the message after the echo, status 1, an empty output, no scratch folder.
   void ExpectFailure(const RunResult& run, const std::string& message) const {
     EXPECT_EQ(run.out, kBanner + "\n\n" + message);
@@ -28,10 +22,6 @@ class ConversionTest : public WorkFolderTest {
     EXPECT_FALSE(Exists(At("lib/temp")));
   }
 };
-
-std::string Record(uint32_t offset, const std::string& body) {
-  return U32(static_cast<uint32_t>(body.size())) + U32(offset) + body;
-}
 
 TEST_F(ConversionTest, FfmpegGetsTheInputAndOptionsAsArguments) {
   const std::string odd = "we ird $HOME `id` ;&|%'\xc3\xa9\xff.mp4";
@@ -224,6 +214,22 @@ TEST_F(ConversionTest, OffsetsPast2GiBAreExact) {
   EXPECT_EQ(records[1].offset, 4 + 8 + first);
   EXPECT_EQ(records[1].size, 4u);
   unlink(At("out.bin").c_str());
+}
+
+TEST_F(ConversionTest, InspectorSummarisesLongPacksAndRefusesNonJpegFrames) {
+  FakeFfmpeg(
+      "for i in $(seq 10 26); do printf '\\377\\330%s\\377\\331' $i > \"$frames/frame000$i.jpg\"; "
+      "done\n");
+  ASSERT_EQ(Convert({"clip.mp4", "jpeg.bin"}).status, 0);
+  const RunResult summary = RunProgram(INSPECT_EXE, {"jpeg.bin"}, folder_);
+  EXPECT_EQ(summary.out, "frames: 17\nframe sizes: 6 to 6 bytes; pack size: 242 bytes\n");
+  EXPECT_EQ(summary.status, 0);
+
+  FakeFfmpeg("printf 'no jpeg' > \"$frames/frame00001.jpg\"\n");
+  ASSERT_EQ(Convert({"clip.mp4", "text.bin"}).status, 0);
+  const RunResult refused = RunProgram(INSPECT_EXE, {"text.bin"}, folder_);
+  EXPECT_EQ(refused.out, "");
+  EXPECT_EQ(refused.status, 1);
 }
 
 }  // namespace

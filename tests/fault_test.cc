@@ -12,19 +12,7 @@
 
 namespace {
 
-const std::string kSuccess = "\n\nConverted successful!\n";
-
-class FaultTest : public WorkFolderTest {
- protected:
-  void SetUp() override {
-    WorkFolderTest::SetUp();
-    WriteFile(At("clip.mp4"), "video bytes");
-  }
-};
-
-std::string Record(uint32_t offset, const std::string& body) {
-  return U32(static_cast<uint32_t>(body.size())) + U32(offset) + body;
-}
+using FaultTest = ClipFolderTest;
 
 TEST_F(FaultTest, FileThatCannotBeDeletedNeverMixesIntoALaterPack) {
   // A read-only file cannot be deleted, as on Windows. The run that made it goes on.

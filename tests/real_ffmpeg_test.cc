@@ -56,7 +56,7 @@ std::string Dimensions(const std::string& jpeg) {
 
 TEST_F(RealFfmpegTest, PackHoldsExactlyTheFramesFfmpegWrites) {
   const RunResult run = Convert({"clip.mp4", "out.bin"}, Quiet());
-  EXPECT_EQ(run.out, kBanner + "\n\nConverted successful!\n");
+  EXPECT_EQ(run.out, kBanner + kSuccess);
   EXPECT_EQ(run.status, 0);
   EXPECT_FALSE(Exists(At("lib/temp")));
   size_t frames = 0;

@@ -181,3 +181,7 @@ RunResult WorkFolderTest::Convert(const std::vector<std::string>& args,
 void WorkFolderTest::FakeFfmpeg(const std::string& body) const {
   WriteScript(At("lib/ffmpeg.exe"), "for last; do :; done\nframes=${last%/*}\n" + body);
 }
+
+std::string Record(uint32_t offset, const std::string& body) {
+  return U32(static_cast<uint32_t>(body.size())) + U32(offset) + body;
+}

@@ -49,9 +49,13 @@ void WriteScript(const std::string& path, const std::string& body);
 std::string CheckPack(const std::string& path, bool check_jpeg, std::vector<PackRecord>* records);
 // Returns the 4 little-endian bytes of value.
 std::string U32(uint32_t value);
+// Returns the bytes of a pack record holding body at offset.
+std::string Record(uint32_t offset, const std::string& body);
 
-// What every run that gets past the command line prints first.
+// What every run that gets past the command line prints first, and what a success ends with
+// (after the echo of ffmpeg's output).
 inline const std::string kBanner = "\nConverting, please wait...\n\n";
+inline const std::string kSuccess = "\n\nConverted successful!\n";
 
 // A throw-away working directory with an empty lib folder, for runs of the converter.
 class WorkFolderTest : public ::testing::Test {
@@ -68,6 +72,15 @@ class WorkFolderTest : public ::testing::Test {
   void FakeFfmpeg(const std::string& body) const;
 
   std::string folder_;
+};
+
+// A working directory that also holds an input, clip.mp4, for a fake ffmpeg to be given.
+class ClipFolderTest : public WorkFolderTest {
+ protected:
+  void SetUp() override {
+    WorkFolderTest::SetUp();
+    WriteFile(At("clip.mp4"), "video bytes");
+  }
 };
 
 #endif  // FRAMEPACK_TESTS_TEST_UTIL_H_
