@@ -1,4 +1,5 @@
 #include <cstdio>
+#include <exception>
 
 #include "converter/path_checks.h"
 #include "converter/stages.h"
@@ -44,7 +45,11 @@ void RunCreatedOutputCheck(const ConverterContext& context, FILE*& output) {
                           return 0;
                         },
                         [&] {
-                          RunExtractionStage(context, output);
+                          try {
+                            RunExtractionStage(context, output);
+                          } catch (const std::exception&) {
+                            AbandonOutOfMemory(context, output);
+                          }
                           return 0;
                         });
 }

@@ -19,7 +19,7 @@ int main(int argc, char** argv) {
                             return 0;
                           });
   } catch (const std::exception&) {
-    // The stages that own files clean up before this; here there is only the report left.
+    // Only what comes before the output is opened gets here; the later stages clean up themselves.
     PrintColored(kRed, "Unable to convert %s: out of memory\n", argv[1]);
     exit_status = 1;
   }

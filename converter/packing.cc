@@ -163,6 +163,11 @@ void AbandonConversion(const ConverterContext& context, FILE*& output) {
   context.exit_status = 1;
 }
 
+void AbandonOutOfMemory(const ConverterContext& context, FILE*& output) {
+  PrintColored(kRed, "Unable to convert %s: out of memory\n", context.input_path);
+  AbandonConversion(context, output);
+}
+
 std::vector<std::string> ListLeftovers(const char* folder) {
   std::vector<std::string> leftovers;
   char pattern[kPathBufferSize];
@@ -195,12 +200,11 @@ void RunListingStage(const ConverterContext& context, FILE*& output,
                           return 0;
                         },
                         [&] {
+                          // Here, while the output's buffer is still alive.
                           try {
                             RunPackingStage(context, output, listing, entry, leftovers, frames);
                           } catch (const std::exception&) {
-                            PrintColored(kRed, "Unable to convert %s: out of memory\n",
-                                         context.input_path);
-                            AbandonConversion(context, output);
+                            AbandonOutOfMemory(context, output);
                           }
                           return 0;
                         });

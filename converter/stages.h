@@ -27,5 +27,7 @@ void RunListingStage(const ConverterContext& context, FILE*& output,
 // Ends a failed conversion once its red line is printed: removes the scratch folder, closes the
 // output if it is still open and empties it, and sets the exit status; returns nothing.
 void AbandonConversion(const ConverterContext& context, FILE*& output);
+// Reports an allocation that failed during the conversion and abandons it; returns nothing.
+void AbandonOutOfMemory(const ConverterContext& context, FILE*& output);
 
 #endif  // FRAMEPACK_CONVERTER_STAGES_H_
