@@ -68,7 +68,8 @@ FILE* _popen(const char* command, const char* mode) {
   if (std::strcmp(mode, "r") != 0 && std::strcmp(mode, "rt") != 0) return nullptr;
   std::vector<std::string> arguments = SplitCommandLine(command);
   if (arguments.empty()) return nullptr;
-  arguments[0] = ToPosixPath(arguments[0].c_str());
+  // The program sees its name as written, as on Windows.
+  const std::string program = ToPosixPath(arguments[0].c_str());
   std::vector<char*> argv;
   for (std::string& argument : arguments) argv.push_back(&argument[0]);
   argv.push_back(nullptr);
@@ -89,7 +90,7 @@ FILE* _popen(const char* command, const char* mode) {
     } else {
       fcntl(STDOUT_FILENO, F_SETFD, 0);
     }
-    execvp(argv[0], argv.data());
+    execvp(program.c_str(), argv.data());
     const int error = errno;
     ssize_t ignored = write(report[1], &error, sizeof error);
     (void)ignored;

@@ -6,22 +6,18 @@
 #include <vector>
 
 #include "frame_pack/frame_pack.h"
-#include "tests/test_util.h"
+#include "tests/black_box/test_util.h"
 
 namespace {
-
-constexpr char kFfmpeg[] = "/usr/bin/ffmpeg";
 
 class RealFfmpegTest : public WorkFolderTest {
  protected:
   void SetUp() override {
     WorkFolderTest::SetUp();
-    ASSERT_EQ(symlink(kFfmpeg, At("lib/ffmpeg.exe").c_str()), 0);
+    ASSERT_EQ(symlink(REAL_FFMPEG_EXE, At("lib/ffmpeg.exe").c_str()), 0);
     const RunResult made =
-        RunProgram(kFfmpeg,
-                   {"-v", "error", "-f", "lavfi", "-i", "testsrc=duration=1:size=64x48:rate=10",
-                    "-c:v", "libx264", "-pix_fmt", "yuv420p", "clip.mp4"},
-                   folder_, Quiet());
+        Ffmpeg({"-v", "error", "-f", "lavfi", "-i", "testsrc=duration=1:size=64x48:rate=10", "-c:v",
+                "libx264", "-pix_fmt", "yuv420p", "clip.mp4"});
     ASSERT_EQ(made.status, 0) << "ffmpeg could not make the sample clip";
   }
   static RunOptions Quiet() {
@@ -62,10 +58,8 @@ TEST_F(RealFfmpegTest, PackHoldsExactlyTheFramesFfmpegWrites) {
   size_t frames = 0;
   const std::string bodies = Bodies(At("out.bin"), &frames);
   EXPECT_EQ(frames, 10u);
-  const RunResult stream = RunProgram(
-      kFfmpeg,
-      {"-v", "error", "-i", "clip.mp4", "-q:v", "1", "-f", "image2pipe", "-c:v", "mjpeg", "-"},
-      folder_, Quiet());
+  const RunResult stream = Ffmpeg(
+      {"-v", "error", "-i", "clip.mp4", "-q:v", "1", "-f", "image2pipe", "-c:v", "mjpeg", "-"});
   ASSERT_EQ(stream.status, 0);
   EXPECT_TRUE(bodies == stream.out) << "pack bodies differ from ffmpeg's own stream";
 }
@@ -104,7 +98,7 @@ TEST_F(RealFfmpegTest, InputOrOptionsFfmpegRejectsFailTheConversion) {
 
 TEST_F(RealFfmpegTest, InspectorListsChecksAndExtractsAPack) {
   ASSERT_EQ(Convert({"clip.mp4", "out.bin"}, Quiet()).status, 0);
-  const RunResult listed = RunProgram(INSPECT_EXE, {"out.bin", "--extract", "frames"}, folder_);
+  const RunResult listed = Inspect({"out.bin", "--extract", "frames"});
   EXPECT_EQ(listed.status, 0);
   EXPECT_EQ(listed.out.substr(0, 10), "frames: 10");
   EXPECT_NE(listed.out.find("\nframe 1: offset 4, size "), std::string::npos);
@@ -121,7 +115,7 @@ TEST_F(RealFfmpegTest, InspectorListsChecksAndExtractsAPack) {
   std::string broken = ReadFile(At("out.bin"));
   broken[8] ^= 1;  // the first record's offset
   WriteFile(At("broken.bin"), broken);
-  const RunResult refused = RunProgram(INSPECT_EXE, {"broken.bin"}, folder_, Quiet());
+  const RunResult refused = Inspect({"broken.bin"});
   EXPECT_EQ(refused.status, 1);
   EXPECT_EQ(refused.out, "");
 }

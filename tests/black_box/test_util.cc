@@ -1,0 +1,298 @@
+#include "tests/black_box/test_util.h"
+
+#include <errno.h>
+#include <fcntl.h>
+#include <ftw.h>
+#include <pty.h>
+#include <signal.h>
+#include <stdlib.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <termios.h>
+#include <unistd.h>
+
+#include <cstdio>
+#include <fstream>
+#include <sstream>
+#include <stdexcept>
+
+namespace {
+
+bool IsOurs(const std::string& program) {
+  return program == FRAMEPACK_EXE || program == INSPECT_EXE;
+}
+
+// Returns the words that start program: under wine for the Windows build, and our own executables
+// under FRAMEPACK_TEST_WRAPPER (a memory checker, say) when it is set.
+std::vector<std::string> CommandFor(const std::string& program) {
+  std::vector<std::string> words;
+  const char* wrapper = getenv("FRAMEPACK_TEST_WRAPPER");
+  if (wrapper != nullptr && IsOurs(program)) {
+    std::istringstream split(wrapper);
+    for (std::string word; split >> word;) words.push_back(word);
+  }
+  if (kWindowsBuild && program.size() > 4 && program.compare(program.size() - 4, 4, ".exe") == 0) {
+    words.push_back(WINE_EXE);
+  }
+  words.push_back(program);
+  return words;
+}
+
+void SetWineEnvironment() {
+  setenv("WINEPREFIX", WINE_PREFIX, 1);
+  setenv("WINEDEBUG", "-all", 1);
+  // A crash ends the program at once, without wine's debugger writing its report to its output.
+  setenv("WINEDLLOVERRIDES", "winedbg.exe=d", 1);
+}
+
+// Runs a program of wine's with no standard stream of ours and waits for it; returns nothing.
+void RunDetached(const std::vector<const char*>& argv) {
+  const pid_t pid = fork();
+  if (pid == 0) {
+    const int null_device = open("/dev/null", O_RDWR);
+    for (int fd = 0; fd < 3; ++fd) dup2(null_device, fd);
+    SetWineEnvironment();
+    std::vector<char*> words;
+    for (const char* word : argv) words.push_back(const_cast<char*>(word));
+    words.push_back(nullptr);
+    execv(words[0], words.data());
+    _exit(127);
+  }
+  int status = 0;
+  waitpid(pid, &status, 0);
+}
+
+// Starts the wine server and wine's own background programs for the prefix, unless they run,
+// with no standard stream of ours: started by a run under test, they would hold that run's output
+// open for as long as they live, and the run would seem never to end. The server stays until a
+// while after the last program has ended.
+class WineServer : public ::testing::Environment {
+ public:
+  void SetUp() override {
+    if (!kWindowsBuild) return;
+    const std::string wine = WINE_EXE;
+    const std::string server = wine.substr(0, wine.rfind('/') + 1) + "wineserver";
+    RunDetached({server.c_str(), "-p30"});
+    RunDetached({wine.c_str(), "cmd", "/c", "exit"});
+  }
+};
+
+const auto* const kWineServer = ::testing::AddGlobalTestEnvironment(new WineServer);
+
+[[noreturn]] void StartChild(const std::string& program, const std::vector<std::string>& args,
+                             const std::string& folder, const RunOptions& options, int input) {
+  if (chdir(folder.c_str()) != 0) _exit(126);
+  dup2(input, STDIN_FILENO);
+  if (options.quiet) dup2(open("/dev/null", O_WRONLY), STDERR_FILENO);
+  if (options.address_space != 0) {
+    const rlimit limit = {options.address_space, options.address_space};
+    setrlimit(RLIMIT_AS, &limit);
+  }
+  if (options.file_size != 0) {
+    signal(SIGXFSZ, SIG_IGN);
+    const rlimit limit = {options.file_size, options.file_size};
+    setrlimit(RLIMIT_FSIZE, &limit);
+  }
+  if (kWindowsBuild) SetWineEnvironment();
+  std::vector<std::string> words = CommandFor(program);
+  words.insert(words.end(), args.begin(), args.end());
+  std::vector<char*> argv;
+  for (const std::string& word : words) argv.push_back(const_cast<char*>(word.c_str()));
+  argv.push_back(nullptr);
+  execvp(argv[0], argv.data());
+  _exit(127);
+}
+
+int StatusOf(pid_t pid) {
+  int status = 0;
+  while (waitpid(pid, &status, 0) < 0) {
+  }
+  return WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
+}
+
+std::string ReadAll(int fd) {
+  std::string out;
+  char chunk[65536];
+  for (;;) {
+    const ssize_t got = read(fd, chunk, sizeof chunk);
+    if (got > 0) {
+      out.append(chunk, static_cast<size_t>(got));
+    } else if (got == 0 || errno != EINTR) {
+      return out;  // a pseudo-terminal ends with EIO once the child is gone
+    }
+  }
+}
+
+// Returns a pipe's read end from which standard input reads text; the writing runs in a child of
+// its own so that a large text never blocks the caller.
+int InputPipe(const std::string& text) {
+  if (text.empty()) return open("/dev/null", O_RDONLY);
+  int ends[2];
+  if (pipe(ends) != 0) throw std::runtime_error("pipe");
+  if (fork() == 0) {
+    close(ends[0]);
+    signal(SIGPIPE, SIG_IGN);
+    for (size_t done = 0; done < text.size();) {
+      const ssize_t put = write(ends[1], text.data() + done, text.size() - done);
+      if (put <= 0) break;
+      done += static_cast<size_t>(put);
+    }
+    _exit(0);
+  }
+  close(ends[1]);
+  return ends[0];
+}
+
+// The Windows build writes every line end as CR LF. Returns out with those as LF; a bare LF, which
+// the Windows build must never write, is marked so that no comparison can pass.
+std::string WithUnixLineEnds(const std::string& out) {
+  std::string unix_out;
+  for (size_t i = 0; i < out.size(); ++i) {
+    if (out[i] == '\r' && i + 1 < out.size() && out[i + 1] == '\n') continue;
+    if (out[i] == '\n' && (i == 0 || out[i - 1] != '\r')) unix_out += "<bare LF>";
+    unix_out += out[i];
+  }
+  return unix_out;
+}
+
+}  // namespace
+
+StartedRun StartProgram(const std::string& program, const std::vector<std::string>& args,
+                        const std::string& folder, const RunOptions& options) {
+  fflush(nullptr);
+  StartedRun run = {-1, -1};
+  const int input = InputPipe(options.input);
+  if (options.on_terminal) {
+    termios raw;
+    cfmakeraw(&raw);
+    run.pid = forkpty(&run.output, nullptr, &raw, nullptr);
+    if (run.pid == 0) StartChild(program, args, folder, options, input);
+  } else {
+    int ends[2];
+    if (pipe(ends) != 0) throw std::runtime_error("pipe");
+    run.pid = fork();
+    if (run.pid == 0) {
+      setpgid(0, 0);
+      dup2(ends[1], STDOUT_FILENO);
+      if (options.merge_stderr) dup2(ends[1], STDERR_FILENO);
+      close(ends[0]);
+      close(ends[1]);
+      StartChild(program, args, folder, options, input);
+    }
+    close(ends[1]);
+    run.output = ends[0];
+  }
+  close(input);
+  if (run.pid < 0) throw std::runtime_error("fork");
+  return run;
+}
+
+RunResult FinishRun(const StartedRun& run) {
+  RunResult result;
+  result.out = ReadAll(run.output);
+  close(run.output);
+  result.status = StatusOf(run.pid);
+  return result;
+}
+
+RunResult RunProgram(const std::string& program, const std::vector<std::string>& args,
+                     const std::string& folder, const RunOptions& options) {
+  RunResult result = FinishRun(StartProgram(program, args, folder, options));
+  if (kWindowsBuild && IsOurs(program)) result.out = WithUnixLineEnds(result.out);
+  return result;
+}
+
+bool UnderMemoryTool() {
+  return FRAMEPACK_SANITIZED || getenv("FRAMEPACK_TEST_WRAPPER") != nullptr;
+}
+
+std::string MakeTempFolder() {
+  const char* base = getenv("TMPDIR");
+  std::string pattern = std::string(base != nullptr ? base : "/tmp") + "/framepack-test-XXXXXX";
+  if (mkdtemp(&pattern[0]) == nullptr) throw std::runtime_error("mkdtemp");
+  return pattern;
+}
+
+void RemoveAll(const std::string& path) {
+  nftw(
+      path.c_str(),
+      [](const char* entry, const struct stat*, int type, FTW*) {
+        return type == FTW_DP ? rmdir(entry) : unlink(entry);
+      },
+      64, FTW_DEPTH | FTW_PHYS);
+}
+
+std::string ReadFile(const std::string& path) {
+  std::ifstream in(path, std::ios::binary);
+  if (!in) return "<missing>";
+  std::ostringstream bytes;
+  bytes << in.rdbuf();
+  return bytes.str();
+}
+
+void WriteFile(const std::string& path, const std::string& bytes) {
+  std::ofstream out(path, std::ios::binary | std::ios::trunc);
+  out << bytes;
+  if (!out) throw std::runtime_error("cannot write " + path);
+}
+
+bool Exists(const std::string& path) {
+  struct stat st;
+  return lstat(path.c_str(), &st) == 0;
+}
+
+bool ProcessRunning(pid_t pid) {
+  std::ifstream stat("/proc/" + std::to_string(pid) + "/stat");
+  std::string line;
+  if (!std::getline(stat, line)) return false;
+  const size_t state = line.rfind(')');
+  return state != std::string::npos && state + 2 < line.size() && line[state + 2] != 'Z';
+}
+
+std::string CheckPack(const std::string& path, bool check_jpeg, std::vector<PackRecord>* records) {
+  FILE* pack = fopen(path.c_str(), "rb");
+  if (pack == nullptr) return "cannot open " + path;
+  const std::string fault = ReadPack(pack, check_jpeg, records);
+  fclose(pack);
+  return fault;
+}
+
+std::string U32(uint32_t value) {
+  std::string bytes(4, '\0');
+  for (int i = 0; i < 4; ++i) bytes[i] = static_cast<char>(value >> (8 * i));
+  return bytes;
+}
+
+std::string Record(uint32_t offset, const std::string& body) {
+  return U32(static_cast<uint32_t>(body.size())) + U32(offset) + body;
+}
+
+void WorkFolderTest::SetUp() {
+  folder_ = MakeTempFolder();
+  mkdir(At("lib").c_str(), 0755);
+}
+
+void WorkFolderTest::TearDown() { RemoveAll(folder_); }
+
+RunResult WorkFolderTest::Convert(const std::vector<std::string>& args,
+                                  const RunOptions& options) const {
+  return RunProgram(FRAMEPACK_EXE, args, folder_, options);
+}
+
+RunResult WorkFolderTest::Inspect(const std::vector<std::string>& args) const {
+  return RunProgram(INSPECT_EXE, args, folder_);
+}
+
+RunResult WorkFolderTest::Ffmpeg(const std::vector<std::string>& args) const {
+  RunOptions options;
+  options.quiet = true;
+  return RunProgram(REAL_FFMPEG_EXE, args, folder_, options);
+}
+
+void WorkFolderTest::FakeFfmpeg(const std::vector<std::string>& lines) const {
+  if (!Exists(At("lib/ffmpeg.exe"))) WriteFile(At("lib/ffmpeg.exe"), ReadFile(FAKE_FFMPEG_EXE));
+  chmod(At("lib/ffmpeg.exe").c_str(), 0755);
+  std::string script;
+  for (const std::string& line : lines) script += line + "\n";
+  WriteFile(At("fake.txt"), script);
+}

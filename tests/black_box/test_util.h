@@ -1,0 +1,132 @@
+// Helpers for black-box runs of the built executables in throw-away working directories. The
+// executables are the native ones or the Windows ones under wine, chosen at build time; what
+// differs between the two is stated here and nowhere else.
+#ifndef FRAMEPACK_TESTS_BLACK_BOX_TEST_UTIL_H_
+#define FRAMEPACK_TESTS_BLACK_BOX_TEST_UTIL_H_
+
+#include <gtest/gtest.h>
+#include <sys/resource.h>
+#include <sys/types.h>
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "frame_pack/frame_pack.h"
+
+// Whether the executables under test are the Windows build, run under wine.
+inline const bool kWindowsBuild = std::string(WINE_EXE) != "";
+
+// Why a case cannot run on the Windows build under wine.
+inline constexpr char kWineShowsFileLinksAsFiles[] =
+    "wine shows a Unix link to a file as the file itself and deletes the target through it; "
+    "Windows' own links are reparse points, which wine cannot make";
+inline constexpr char kWineFollowsFolderLinks[] =
+    "wine removes the target of a Unix link to a folder instead of the link; Windows' own "
+    "links and junctions are reparse points, which wine cannot make";
+inline constexpr char kWineNeedsAddressSpace[] =
+    "wine cannot start a program within a limit on its address space";
+inline constexpr char kPosixOnlyFiles[] = "Windows has no FIFOs or sockets in a folder listing";
+inline constexpr char kWindowsNamesHoldNoQuote[] = "a Windows file name cannot hold a double quote";
+inline constexpr char kWineConsole[] =
+    "wine draws a console on a terminal with sequences of its own, so the bytes are wine's";
+
+// Why a case cannot run on the native build.
+inline constexpr char kPosixNamesKeepCase[] =
+    "POSIX names keep their case: CLIP.MP4 is another file";
+
+#define SKIP_ON_WINDOWS_BUILD(reason) \
+  if (kWindowsBuild) GTEST_SKIP() << (reason)
+#define SKIP_ON_NATIVE_BUILD(reason) \
+  if (!kWindowsBuild) GTEST_SKIP() << (reason)
+
+struct RunOptions {
+  bool on_terminal = false;   // standard output a raw pseudo-terminal instead of a pipe
+  rlim_t address_space = 0;   // RLIMIT_AS for the run, 0 for none
+  rlim_t file_size = 0;       // RLIMIT_FSIZE for the run (SIGXFSZ ignored), 0 for none
+  bool quiet = false;         // standard error to /dev/null instead of the test's own
+  bool merge_stderr = false;  // standard error into the same pipe as standard output
+  std::string input;          // what standard input holds (through a pipe), empty by default
+};
+
+struct RunResult {
+  std::string out;  // everything written to standard output, with the Windows CR LF as LF
+  int status;       // exit status, or 128 plus the signal that ended the run
+};
+
+// Returns what framepack (the default), framepack-inspect or the real ffmpeg printed and its
+// status, run with args in folder. framepack and framepack-inspect run under the command in
+// FRAMEPACK_TEST_WRAPPER when it is set; the Windows executables run under wine.
+RunResult RunProgram(const std::string& program, const std::vector<std::string>& args,
+                     const std::string& folder, const RunOptions& options = RunOptions());
+
+// A run started in the background, in a process group of its own.
+struct StartedRun {
+  pid_t pid;
+  int output;  // read end of its standard output
+};
+// Returns a run of program started in folder, not waited for.
+StartedRun StartProgram(const std::string& program, const std::vector<std::string>& args,
+                        const std::string& folder, const RunOptions& options = RunOptions());
+// Returns the output and status of a started run once it has ended.
+RunResult FinishRun(const StartedRun& run);
+
+// Returns whether our executables run under a sanitizer or a memory checker, which need more
+// address space than a test may leave them.
+bool UnderMemoryTool();
+// Returns a new empty folder below the system's temporary folder.
+std::string MakeTempFolder();
+// Deletes path and everything below it, never following links.
+void RemoveAll(const std::string& path);
+// Returns the bytes of the file, or "<missing>" when it cannot be read.
+std::string ReadFile(const std::string& path);
+// Writes bytes to the file, creating or truncating it.
+void WriteFile(const std::string& path, const std::string& bytes);
+// Returns whether anything (a dangling link included) exists at path.
+bool Exists(const std::string& path);
+// Returns whether a process with this id is still running (a zombie counts as gone).
+bool ProcessRunning(pid_t pid);
+// Returns what ReadPack says of the pack at path ("" when sound), filling records.
+std::string CheckPack(const std::string& path, bool check_jpeg, std::vector<PackRecord>* records);
+// Returns the 4 little-endian bytes of value.
+std::string U32(uint32_t value);
+// Returns the bytes of a pack record holding body at offset.
+std::string Record(uint32_t offset, const std::string& body);
+
+// What every run that gets past the command line prints first, and what a success ends with
+// (after the echo of ffmpeg's output).
+inline const std::string kBanner = "\nConverting, please wait...\n\n";
+inline const std::string kSuccess = "\n\nConverted successful!\n";
+
+// A throw-away working directory with an empty lib folder, for runs of the converter.
+class WorkFolderTest : public ::testing::Test {
+ protected:
+  void SetUp() override;
+  void TearDown() override;
+  // Returns the absolute path of a path relative to the working directory.
+  std::string At(const std::string& relative) const { return folder_ + "/" + relative; }
+  // Returns the result of framepack run with args in the working directory.
+  RunResult Convert(const std::vector<std::string>& args,
+                    const RunOptions& options = RunOptions()) const;
+  // Returns the result of framepack-inspect run with args in the working directory.
+  RunResult Inspect(const std::vector<std::string>& args) const;
+  // Returns the result of the real ffmpeg, standard error discarded, run in the working directory.
+  RunResult Ffmpeg(const std::vector<std::string>& args) const;
+  // Installs the fake ffmpeg as lib/ffmpeg.exe, following these lines of fake.txt.
+  void FakeFfmpeg(const std::vector<std::string>& lines) const;
+  // Returns whether the fake ffmpeg has run since the test began.
+  bool FfmpegRan() const { return Exists(At("args.txt")); }
+
+  std::string folder_;
+};
+
+// A working directory that also holds an input, clip.mp4, for a fake ffmpeg to be given.
+class ClipFolderTest : public WorkFolderTest {
+ protected:
+  void SetUp() override {
+    WorkFolderTest::SetUp();
+    WriteFile(At("clip.mp4"), "video bytes");
+  }
+};
+
+#endif  // FRAMEPACK_TESTS_BLACK_BOX_TEST_UTIL_H_

@@ -1,0 +1,4 @@
+#include "tests/fake_ffmpeg/binary_output.h"
+
+// POSIX streams are binary already.
+void MakeStandardOutputBinary() {}
