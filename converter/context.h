@@ -6,11 +6,15 @@
 
 #include "support/format.h"
 
+// Where ffmpeg is run from, below the working directory.
+constexpr char kFfmpegPath[] = "lib\\ffmpeg.exe";
+
 struct ConverterContext {
   const char* input_path;
   const char* output_path;
   const std::string& options;
   const char (&scratch_folder)[kPathBufferSize];
+  const char (&lock_path)[kPathBufferSize];  // beside the scratch folder
   int& exit_status;
 };
 

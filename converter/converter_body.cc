@@ -24,5 +24,7 @@ void RunConverterBody(int argc, char** argv, int& exit_status) {
   printf("\n");
   char scratch_folder[kPathBufferSize];
   FormatPath(scratch_folder, "lib/temp");
-  RunInputCheck({argv[1], argv[2], options, scratch_folder, exit_status});
+  char lock_path[kPathBufferSize];
+  FormatPath(lock_path, "%s.lock", scratch_folder);
+  RunInputCheck({argv[1], argv[2], options, scratch_folder, lock_path, exit_status});
 }

@@ -8,6 +8,9 @@
 
 namespace {
 
+constexpr char kSchemeCharacters[] =
+    "abcdefghijklmnopqrstuvwxyzABCDEFGHIJKLMNOPQRSTUVWXYZ0123456789+-.";
+
 bool IdentityOf(const char* path, BY_HANDLE_FILE_INFORMATION* info) {
   HANDLE file = CreateFileA(path, 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
                             nullptr, OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
@@ -74,6 +77,11 @@ bool SomeAncestorIs(std::string candidate, const std::string& folder_full, bool 
 
 }  // namespace
 
+bool FileExists(const char* path) {
+  BY_HANDLE_FILE_INFORMATION ignored;
+  return IdentityOf(path, &ignored);
+}
+
 bool SameFile(const char* a, const char* b) {
   BY_HANDLE_FILE_INFORMATION first;
   BY_HANDLE_FILE_INFORMATION second;
@@ -91,6 +99,14 @@ bool LiesInside(const char* path, const char* folder) {
 
 bool QuotesCleanly(const char* path) {
   const size_t length = std::strlen(path);
-  return std::strchr(path, '"') == nullptr && (length == 0 || path[length - 1] != '\\') &&
-         !(kCommandLineExpandsVariables && std::strchr(path, '%') != nullptr);
+  return std::strchr(path, '"') == nullptr && (length == 0 || path[length - 1] != '\\');
+}
+
+std::string FfmpegInputName(const char* path) {
+  // ffmpeg takes a name for a protocol when letters, digits, '+', '-' or '.' run up to a colon;
+  // one letter alone is a drive. "subfile," starts a protocol too.
+  const size_t scheme = std::strspn(path, kSchemeCharacters);
+  const bool protocol = (path[scheme] == ':' && scheme > 1) ||
+                        std::strncmp(path, "subfile,", 8) == 0 || std::strcmp(path, "-") == 0;
+  return protocol ? std::string("file:") + path : std::string(path);
 }

@@ -2,11 +2,19 @@
 #ifndef FRAMEPACK_CONVERTER_PATH_CHECKS_H_
 #define FRAMEPACK_CONVERTER_PATH_CHECKS_H_
 
+#include <string>
+
+// Returns whether path names an existing file or folder, through links.
+bool FileExists(const char* path);
 // Returns whether both paths exist and name one file (or folder), however they are spelt.
 bool SameFile(const char* a, const char* b);
 // Returns whether path is folder or lies somewhere below it, by spelling or through links.
 bool LiesInside(const char* path, const char* folder);
 // Returns whether path reaches ffmpeg unchanged when put between double quotes on its command line.
 bool QuotesCleanly(const char* path);
+// Returns how to name the file at path to ffmpeg: path itself, unless ffmpeg would read it as
+// something else (standard input for "-", a protocol for "pipe:0" or "concat:a|b"); then the
+// same file spelt with ffmpeg's "file:" protocol.
+std::string FfmpegInputName(const char* path);
 
 #endif  // FRAMEPACK_CONVERTER_PATH_CHECKS_H_

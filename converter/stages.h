@@ -1,31 +1,54 @@
-// The converter's stages, each run as the else-step of the stage before.
+// The converter's stages, each run as the else-step of the stage before, and the endings they
+// share.
 #ifndef FRAMEPACK_CONVERTER_STAGES_H_
 #define FRAMEPACK_CONVERTER_STAGES_H_
 
 #include <cstdio>
+#include <memory>
 #include <string>
 #include <vector>
 
 #include "converter/context.h"
+#include "platform/platform.h"
 
 // Announces the conversion, assembles the options and runs the stages; returns nothing, failures
 // set exit_status to 1.
 void RunConverterBody(int argc, char** argv, int& exit_status);
-// Checks the input, refuses unsafe paths, opens the output and runs the extraction.
+// Checks that the input exists, then runs the rest with the scratch folder locked.
 void RunInputCheck(const ConverterContext& context);
+// Takes the lock beside the scratch folder, waiting for another conversion that holds it, runs
+// the refusal check while holding it and lets it go.
+void RunWithScratchLock(const ConverterContext& context);
+// Refuses what would lose or damage a file of the user's, then runs the output stage.
+void RunRefusalCheck(const ConverterContext& context);
+// Creates or empties the output, which stays open through extraction and packing.
+void RunOutputStage(const ConverterContext& context);
+// An open folder (see platform/folder.h), closed when let go.
+using HeldFolder = std::unique_ptr<void, BOOL (*)(HANDLE)>;
+
 // Returns what FormatCommand returns for the ffmpeg command line of this conversion.
 int FormatFfmpegCommand(const ConverterContext& context);
 // Clears the scratch folder, runs ffmpeg and echoes its output, then lists and packs the frames.
 void RunExtractionStage(const ConverterContext& context, FILE*& output);
-// Returns the signatures of the files in folder, for telling a file an earlier run left there and
-// could not delete from one written since.
-std::vector<std::string> ListLeftovers(const char* folder);
-// Lists the scratch folder and packs every frame file in it into output, leaving out the leftovers
-// still as they were.
+// Lists the scratch folder and packs every frame file in it into output, leaving out the
+// leftovers still as they were.
 void RunListingStage(const ConverterContext& context, FILE*& output,
                      const std::vector<std::string>& leftovers);
-// Ends a failed conversion once its red line is printed: removes the scratch folder, closes the
-// output if it is still open and empties it, and sets the exit status; returns nothing.
+// Packs the frames of the listing into output, then removes the scratch folder and reports
+// success; returns nothing, failures are abandoned.
+void RunPackingStage(const ConverterContext& context, FILE*& output, HeldFolder& folder,
+                     HANDLE listing, WIN32_FIND_DATAA& entry,
+                     const std::vector<std::string>& leftovers);
+
+// Returns the signatures of the files in the open folder, for telling a file an earlier run left
+// there and could not delete from one written since.
+std::vector<std::string> ListLeftovers(HANDLE folder);
+// Returns the signature of a listed entry: its name, size and time of writing.
+std::string Signature(const WIN32_FIND_DATAA& entry);
+
+// Ends a failed conversion once its red line is printed: stops ffmpeg, removes the scratch
+// folder, empties and closes the output if it is still open, and sets the exit status; returns
+// nothing.
 void AbandonConversion(const ConverterContext& context, FILE*& output);
 // Reports an allocation that failed during the conversion and abandons it; returns nothing.
 void AbandonOutOfMemory(const ConverterContext& context, FILE*& output);

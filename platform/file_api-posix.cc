@@ -1,4 +1,3 @@
-#include <dirent.h>
 #include <errno.h>
 #include <fcntl.h>
 #include <sys/file.h>
@@ -8,8 +7,10 @@
 #include <algorithm>
 #include <cstring>
 #include <string>
+#include <utility>
 #include <vector>
 
+#include "platform/file_attributes-posix.h"
 #include "platform/path-posix.h"
 #include "platform/platform.h"
 
@@ -17,11 +18,25 @@ namespace {
 
 thread_local DWORD g_last_error = 0;
 
-struct Listing {
-  int folder;  // kept open, so that each entry is looked up from it rather than by its full path
-  std::vector<std::string> names;
-  size_t next = 0;
-};
+// The handles opened with FILE_FLAG_DELETE_ON_CLOSE, with the paths to delete when they close.
+std::vector<std::pair<int, std::string>> g_delete_on_close;
+
+HANDLE HandleOf(int fd) { return reinterpret_cast<HANDLE>(static_cast<intptr_t>(fd)); }
+
+HANDLE Failed(DWORD error) {
+  g_last_error = error;
+  return INVALID_HANDLE_VALUE;
+}
+
+// Returns whether the open file fd is the one at path (a link at path is never it).
+bool IsAtPath(int fd, const std::string& path) {
+  struct stat held;
+  struct stat named;
+  return fstat(fd, &held) == 0 && lstat(path.c_str(), &named) == 0 && held.st_dev == named.st_dev &&
+         held.st_ino == named.st_ino;
+}
+
+}  // namespace
 
 DWORD AttributesOf(const struct stat& st) {
   if (S_ISDIR(st.st_mode)) return FILE_ATTRIBUTE_DIRECTORY;
@@ -30,29 +45,27 @@ DWORD AttributesOf(const struct stat& st) {
   return (st.st_mode & S_IWUSR) ? FILE_ATTRIBUTE_NORMAL : FILE_ATTRIBUTE_READONLY;
 }
 
-// Fills entry with the next name that can still be queried; false when none is left.
-bool Deliver(Listing* listing, WIN32_FIND_DATAA* entry) {
-  while (listing->next < listing->names.size()) {
-    const std::string& name = listing->names[listing->next++];
-    struct stat st;
-    if (fstatat(listing->folder, name.c_str(), &st, AT_SYMLINK_NOFOLLOW) != 0) continue;
-    if (name.size() >= sizeof entry->cFileName) continue;
-    entry->dwFileAttributes = AttributesOf(st);
-    // 100-nanosecond ticks since 1601, as Windows counts.
-    const uint64_t ticks = (static_cast<uint64_t>(st.st_mtim.tv_sec) + 11644473600u) * 10000000u +
-                           static_cast<uint64_t>(st.st_mtim.tv_nsec) / 100;
-    entry->ftLastWriteTime.dwLowDateTime = static_cast<DWORD>(ticks);
-    entry->ftLastWriteTime.dwHighDateTime = static_cast<DWORD>(ticks >> 32);
-    const uint64_t size = S_ISREG(st.st_mode) ? static_cast<uint64_t>(st.st_size) : 0;
-    entry->nFileSizeHigh = static_cast<DWORD>(size >> 32);
-    entry->nFileSizeLow = static_cast<DWORD>(size);
-    std::memcpy(entry->cFileName, name.c_str(), name.size() + 1);
-    return true;
+DWORD AttributesAt(int folder, const char* name, struct stat* st) {
+  if (fstatat(folder, name, st, AT_SYMLINK_NOFOLLOW) != 0) return INVALID_FILE_ATTRIBUTES;
+  DWORD attributes = AttributesOf(*st);
+  struct stat target;
+  if (S_ISLNK(st->st_mode) && fstatat(folder, name, &target, 0) == 0 && S_ISDIR(target.st_mode)) {
+    attributes |= FILE_ATTRIBUTE_DIRECTORY;
   }
-  return false;
+  return attributes;
 }
 
-}  // namespace
+void FillFindData(DWORD attributes, const struct stat& st, WIN32_FIND_DATAA* entry) {
+  entry->dwFileAttributes = attributes;
+  // 100-nanosecond ticks since 1601, as Windows counts.
+  const uint64_t ticks = (static_cast<uint64_t>(st.st_mtim.tv_sec) + 11644473600u) * 10000000u +
+                         static_cast<uint64_t>(st.st_mtim.tv_nsec) / 100;
+  entry->ftLastWriteTime.dwLowDateTime = static_cast<DWORD>(ticks);
+  entry->ftLastWriteTime.dwHighDateTime = static_cast<DWORD>(ticks >> 32);
+  const uint64_t size = S_ISREG(st.st_mode) ? static_cast<uint64_t>(st.st_size) : 0;
+  entry->nFileSizeHigh = static_cast<DWORD>(size >> 32);
+  entry->nFileSizeLow = static_cast<DWORD>(size);
+}
 
 std::string ToPosixPath(const char* path) {
   std::string result(path);
@@ -62,50 +75,25 @@ std::string ToPosixPath(const char* path) {
 
 DWORD GetFileAttributesA(LPCSTR path) {
   struct stat st;
-  if (lstat(ToPosixPath(path).c_str(), &st) != 0) return INVALID_FILE_ATTRIBUTES;
-  return AttributesOf(st);
+  return AttributesAt(AT_FDCWD, ToPosixPath(path).c_str(), &st);
+}
+
+BOOL GetFileAttributesExA(LPCSTR path, GET_FILEEX_INFO_LEVELS, void* information) {
+  struct stat st;
+  const DWORD attributes = AttributesAt(AT_FDCWD, ToPosixPath(path).c_str(), &st);
+  if (attributes == INVALID_FILE_ATTRIBUTES) return FALSE;
+  WIN32_FIND_DATAA entry;
+  FillFindData(attributes, st, &entry);
+  auto* data = static_cast<WIN32_FILE_ATTRIBUTE_DATA*>(information);
+  data->dwFileAttributes = entry.dwFileAttributes;
+  data->ftLastWriteTime = entry.ftLastWriteTime;
+  data->nFileSizeHigh = entry.nFileSizeHigh;
+  data->nFileSizeLow = entry.nFileSizeLow;
+  return TRUE;
 }
 
 BOOL CreateDirectoryA(LPCSTR path, SECURITY_ATTRIBUTES*) {
   return mkdir(ToPosixPath(path).c_str(), 0777) == 0;
-}
-
-HANDLE FindFirstFileA(LPCSTR pattern, WIN32_FIND_DATAA* entry) {
-  std::string folder = ToPosixPath(pattern);
-  const size_t cut = folder.rfind('/');
-  if (cut == std::string::npos || folder.compare(cut, std::string::npos, "/*") != 0) {
-    return INVALID_HANDLE_VALUE;
-  }
-  folder.erase(cut);
-  if (folder.empty()) folder = "/";
-  DIR* dir = opendir(folder.c_str());
-  if (dir == nullptr) return INVALID_HANDLE_VALUE;
-  Listing* listing = new Listing;
-  listing->folder = fcntl(dirfd(dir), F_DUPFD_CLOEXEC, 0);
-  while (const dirent* found = readdir(dir)) {
-    if (std::strcmp(found->d_name, ".") != 0 && std::strcmp(found->d_name, "..") != 0) {
-      listing->names.push_back(found->d_name);
-    }
-  }
-  closedir(dir);
-  std::sort(listing->names.begin(), listing->names.end());
-  listing->names.insert(listing->names.begin(), {".", ".."});
-  if (listing->folder < 0 || !Deliver(listing, entry)) {
-    FindClose(listing);
-    return INVALID_HANDLE_VALUE;
-  }
-  return listing;
-}
-
-BOOL FindNextFileA(HANDLE listing, WIN32_FIND_DATAA* entry) {
-  return Deliver(static_cast<Listing*>(listing), entry);
-}
-
-BOOL FindClose(HANDLE handle) {
-  Listing* listing = static_cast<Listing*>(handle);
-  if (listing->folder >= 0) close(listing->folder);
-  delete listing;
-  return TRUE;
 }
 
 BOOL DeleteFileA(LPCSTR path) {
@@ -116,34 +104,53 @@ BOOL DeleteFileA(LPCSTR path) {
   return unlink(posix.c_str()) == 0;
 }
 
-BOOL RemoveDirectoryA(LPCSTR path) { return rmdir(ToPosixPath(path).c_str()) == 0; }
+BOOL RemoveDirectoryA(LPCSTR path) {
+  const std::string posix = ToPosixPath(path);
+  // A link to a folder goes itself, as Windows removes a directory link or junction.
+  struct stat st;
+  if (lstat(posix.c_str(), &st) == 0 && S_ISLNK(st.st_mode)) {
+    return (GetFileAttributesA(path) & FILE_ATTRIBUTE_DIRECTORY) && unlink(posix.c_str()) == 0;
+  }
+  return rmdir(posix.c_str()) == 0;
+}
 
 DWORD GetLastError() { return g_last_error; }
 
 void Sleep(DWORD milliseconds) { usleep(static_cast<useconds_t>(milliseconds) * 1000); }
 
 HANDLE CreateFileA(LPCSTR path, DWORD access, DWORD share, SECURITY_ATTRIBUTES*, DWORD disposition,
-                   DWORD, HANDLE) {
+                   DWORD flags, HANDLE) {
   const std::string posix = ToPosixPath(path);
-  int fd = -1;
   if (access == 0 && disposition == OPEN_EXISTING) {
-    fd = open(posix.c_str(), O_PATH | O_CLOEXEC);
-  } else if (access == GENERIC_WRITE && disposition == OPEN_ALWAYS && share == 0) {
-    fd = open(posix.c_str(), O_WRONLY | O_CREAT | O_CLOEXEC, 0666);
-    // An exclusive lock on the open file stands for Windows' refusal to share it.
-    if (fd >= 0 && flock(fd, LOCK_EX | LOCK_NB) != 0) {
-      close(fd);
-      g_last_error = ERROR_SHARING_VIOLATION;
-      return INVALID_HANDLE_VALUE;
+    const int fd = open(posix.c_str(), O_PATH | O_CLOEXEC);
+    if (fd < 0) return Failed(errno == ENOENT ? ERROR_FILE_NOT_FOUND : ERROR_PATH_NOT_FOUND);
+    return HandleOf(fd);
+  }
+  const DWORD lock_flags = FILE_FLAG_DELETE_ON_CLOSE | FILE_FLAG_OPEN_REPARSE_POINT;
+  if (access != (GENERIC_READ | GENERIC_WRITE | DELETE) || share != 0 ||
+      disposition != OPEN_ALWAYS || (flags & lock_flags) != lock_flags) {
+    return Failed(ERROR_INVALID_PARAMETER);
+  }
+  for (;;) {
+    const int fd = open(posix.c_str(), O_RDWR | O_CREAT | O_NOFOLLOW | O_CLOEXEC, 0666);
+    if (fd < 0) {
+      return Failed(errno == ENOENT || errno == ENOTDIR ? ERROR_PATH_NOT_FOUND
+                                                        : ERROR_ACCESS_DENIED);
     }
-  } else {
-    errno = EINVAL;
+    // An exclusive lock on the open file stands for Windows' refusal to share it.
+    if (flock(fd, LOCK_EX | LOCK_NB) != 0) {
+      const int error = errno;
+      close(fd);
+      return Failed(error == EWOULDBLOCK ? ERROR_SHARING_VIOLATION : ERROR_LOCK_FAILED);
+    }
+    // Its last holder deletes the file before it lets go of it, as Windows deletes it on close:
+    // a lock on a file that is no longer at the path locks nothing, so open the path anew.
+    if (IsAtPath(fd, posix)) {
+      g_delete_on_close.emplace_back(fd, posix);
+      return HandleOf(fd);
+    }
+    close(fd);
   }
-  if (fd < 0) {
-    g_last_error = errno == ENOENT || errno == ENOTDIR ? ERROR_FILE_NOT_FOUND : ERROR_ACCESS_DENIED;
-    return INVALID_HANDLE_VALUE;
-  }
-  return reinterpret_cast<HANDLE>(static_cast<intptr_t>(fd));
 }
 
 BOOL GetFileInformationByHandle(HANDLE file, BY_HANDLE_FILE_INFORMATION* info) {
@@ -175,7 +182,16 @@ DWORD GetFinalPathNameByHandleA(HANDLE file, LPSTR buffer, DWORD size, DWORD fla
 }
 
 BOOL CloseHandle(HANDLE handle) {
-  return close(static_cast<int>(reinterpret_cast<intptr_t>(handle))) == 0;
+  const int fd = static_cast<int>(reinterpret_cast<intptr_t>(handle));
+  for (auto it = g_delete_on_close.begin(); it != g_delete_on_close.end(); ++it) {
+    if (it->first == fd) {
+      // Deleted while still held, so that no other run can take the lock on it in between.
+      if (IsAtPath(fd, it->second)) unlink(it->second.c_str());
+      g_delete_on_close.erase(it);
+      break;
+    }
+  }
+  return close(fd) == 0;
 }
 
 DWORD GetFullPathNameA(LPCSTR path, DWORD size, LPSTR buffer, LPSTR* file_part) {
@@ -215,9 +231,14 @@ DWORD GetFullPathNameA(LPCSTR path, DWORD size, LPSTR buffer, LPSTR* file_part) 
 }
 
 errno_t fopen_s(FILE** stream, const char* path, const char* mode) {
-  *stream = fopen(ToPosixPath(path).c_str(), mode);
+  // Close-on-exec: ffmpeg gets none of our files, as on Windows where it inherits only its three.
+  *stream = fopen(ToPosixPath(path).c_str(), (std::string(mode) + "e").c_str());
   return *stream == nullptr ? errno : 0;
 }
+
+int _fileno(FILE* stream) { return fileno(stream); }
+
+intptr_t _get_osfhandle(int fd) { return fd; }
 
 int _fseeki64(FILE* stream, int64_t offset, int origin) {
   return fseeko(stream, static_cast<off_t>(offset), origin);

@@ -10,11 +10,9 @@
 #ifndef NOMINMAX
 #define NOMINMAX
 #endif
+#include <io.h>
 #include <stdio.h>
 #include <windows.h>
-
-// _popen hands the command line to cmd.exe, which expands %NAME% even between double quotes.
-constexpr bool kCommandLineExpandsVariables = true;
 #else
 #include "platform/win32-posix.h"
 #endif

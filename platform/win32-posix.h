@@ -29,15 +29,22 @@ struct SECURITY_ATTRIBUTES;
 #define FILE_ATTRIBUTE_REPARSE_POINT 0x00000400u
 
 #define ERROR_FILE_NOT_FOUND 2u
+#define ERROR_PATH_NOT_FOUND 3u
 #define ERROR_ACCESS_DENIED 5u
 #define ERROR_SHARING_VIOLATION 32u
+#define ERROR_INVALID_PARAMETER 87u
+#define ERROR_LOCK_FAILED 167u
+#define DELETE 0x00010000u
 #define GENERIC_WRITE 0x40000000u
+#define GENERIC_READ 0x80000000u
 #define FILE_SHARE_READ 0x00000001u
 #define FILE_SHARE_WRITE 0x00000002u
 #define FILE_SHARE_DELETE 0x00000004u
 #define OPEN_EXISTING 3u
 #define OPEN_ALWAYS 4u
+#define FILE_FLAG_OPEN_REPARSE_POINT 0x00200000u
 #define FILE_FLAG_BACKUP_SEMANTICS 0x02000000u
+#define FILE_FLAG_DELETE_ON_CLOSE 0x04000000u
 
 #define STD_OUTPUT_HANDLE (static_cast<DWORD>(-11))
 #define FOREGROUND_BLUE 0x0001
@@ -58,6 +65,15 @@ struct WIN32_FIND_DATAA {
   CHAR cFileName[MAX_PATH];
 };
 
+enum GET_FILEEX_INFO_LEVELS { GetFileExInfoStandard };
+
+struct WIN32_FILE_ATTRIBUTE_DATA {
+  DWORD dwFileAttributes;
+  FILETIME ftLastWriteTime;
+  DWORD nFileSizeHigh;
+  DWORD nFileSizeLow;
+};
+
 struct BY_HANDLE_FILE_INFORMATION {
   DWORD dwFileAttributes;
   DWORD dwVolumeSerialNumber;
@@ -72,12 +88,12 @@ struct CONSOLE_SCREEN_BUFFER_INFO {
 // Returns the attributes of path, without following a final symbolic link (reported as a reparse
 // point), or INVALID_FILE_ATTRIBUTES when it cannot be queried.
 DWORD GetFileAttributesA(LPCSTR path);
+// Returns whether information was filled with the attributes, size and time of writing of path,
+// without following a final symbolic link.
+BOOL GetFileAttributesExA(LPCSTR path, GET_FILEEX_INFO_LEVELS level, void* information);
 // Returns whether the folder was created.
 BOOL CreateDirectoryA(LPCSTR path, SECURITY_ATTRIBUTES* security);
-// Returns a listing of the folder named by "folder\*" (only that pattern is supported), "." and
-// ".." first and then every entry in ascending byte order; INVALID_HANDLE_VALUE on failure.
-HANDLE FindFirstFileA(LPCSTR pattern, WIN32_FIND_DATAA* entry);
-// Returns whether another entry was delivered.
+// Returns whether another entry was delivered to a listing that FindFirstEntry started.
 BOOL FindNextFileA(HANDLE listing, WIN32_FIND_DATAA* entry);
 // Returns whether the listing was closed.
 BOOL FindClose(HANDLE listing);
@@ -91,8 +107,10 @@ DWORD GetLastError();
 void Sleep(DWORD milliseconds);
 // Returns a handle on a file, or INVALID_HANDLE_VALUE with the last error set. Two uses only: with
 // no access and OPEN_EXISTING, a handle for querying an existing file or folder, following links;
-// with GENERIC_WRITE, OPEN_ALWAYS and no sharing, a file opened or created for this handle alone
-// (ERROR_SHARING_VIOLATION while another handle has it, in this or another process).
+// and the lock: read, write and delete access, OPEN_ALWAYS, no sharing, FILE_FLAG_DELETE_ON_CLOSE
+// and FILE_FLAG_OPEN_REPARSE_POINT, a file opened or created for this handle alone (never through
+// a link; ERROR_SHARING_VIOLATION while another handle has it, in this or another process) and
+// deleted when the handle is closed.
 HANDLE CreateFileA(LPCSTR path, DWORD access, DWORD share, SECURITY_ATTRIBUTES* security,
                    DWORD disposition, DWORD flags, HANDLE template_file);
 // Returns whether info was filled with the file's identity (device and inode).
@@ -100,7 +118,7 @@ BOOL GetFileInformationByHandle(HANDLE file, BY_HANDLE_FILE_INFORMATION* info);
 // Returns the length of the path the open file really has (links resolved) written to buffer, the
 // size needed when it does not fit, or 0 on failure. Only flags 0 is supported.
 DWORD GetFinalPathNameByHandleA(HANDLE file, LPSTR buffer, DWORD size, DWORD flags);
-// Returns whether the handle was closed.
+// Returns whether the handle was closed, deleting its file if it was opened to be deleted on close.
 BOOL CloseHandle(HANDLE handle);
 // Returns the length of the absolute, lexically normalised form of path written to buffer, or the
 // size needed (terminating zero included) when it does not fit, or 0 on failure.
@@ -115,18 +133,13 @@ BOOL SetConsoleTextAttribute(HANDLE console, WORD attributes);
 
 // Returns 0 and the open stream, or an errno value and a null stream.
 errno_t fopen_s(FILE** stream, const char* path, const char* mode);
+// Returns the file descriptor of stream.
+int _fileno(FILE* stream);
+// Returns the handle of the file descriptor, for the calls above that take one.
+intptr_t _get_osfhandle(int fd);
 // Returns 0 after seeking with a 64-bit offset.
 int _fseeki64(FILE* stream, int64_t offset, int origin);
 // Returns the 64-bit position, or -1.
 int64_t _ftelli64(FILE* stream);
-
-// _popen starts the program directly: no interpreter sees the command line.
-constexpr bool kCommandLineExpandsVariables = false;
-
-// Returns a stream on the standard output of the program the command line names, started directly
-// after splitting the line as a Windows program's run time would; null if it cannot be started.
-FILE* _popen(const char* command, const char* mode);
-// Returns the exit status of the program, 128 plus the signal that ended it, or -1.
-int _pclose(FILE* stream);
 
 #endif  // FRAMEPACK_PLATFORM_WIN32_POSIX_H_

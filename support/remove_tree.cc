@@ -2,28 +2,48 @@
 
 #include <cstring>
 
+#include "platform/folder.h"
 #include "platform/platform.h"
-#include "support/format.h"
 
-void RemoveDirectoryTree(const char* folder) {
-  char pattern[kPathBufferSize];
-  if (FormatPath(pattern, "%s\\*", folder) < 0) return;
+namespace {
+
+// Deletes everything in the open folder that can be deleted, by name inside it; returns nothing.
+void ClearFolder(HANDLE folder) {
   WIN32_FIND_DATAA entry;
-  HANDLE listing = FindFirstFileA(pattern, &entry);
+  HANDLE listing = FindFirstEntry(folder, &entry);
   if (listing == INVALID_HANDLE_VALUE) return;
   do {
-    char path[kPathBufferSize];
-    if (FormatPath(path, "%s\\%s", folder, entry.cFileName) < 0) continue;
-    const DWORD attributes = entry.dwFileAttributes;
-    if (!(attributes & FILE_ATTRIBUTE_DIRECTORY)) {
-      DeleteFileA(path);
-    } else if (attributes & FILE_ATTRIBUTE_REPARSE_POINT) {
-      // A junction or a link to a folder: removing it leaves its target alone.
-      RemoveDirectoryA(path);
-    } else if (std::strcmp(entry.cFileName, ".") != 0 && std::strcmp(entry.cFileName, "..") != 0) {
-      RemoveDirectoryTree(path);
+    if (std::strcmp(entry.cFileName, ".") == 0 || std::strcmp(entry.cFileName, "..") == 0) continue;
+    if ((entry.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) &&
+        !(entry.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT)) {
+      HANDLE inner = OpenSubfolder(folder, entry.cFileName);
+      if (inner != INVALID_HANDLE_VALUE) {
+        ClearFolder(inner);
+        CloseFolder(inner);
+      }
     }
+    DeleteEntry(folder, entry.cFileName);
   } while (FindNextFileA(listing, &entry));
   FindClose(listing);
+}
+
+}  // namespace
+
+void RemoveDirectoryTree(const char* folder) {
+  const DWORD attributes = GetFileAttributesA(folder);
+  if (attributes == INVALID_FILE_ATTRIBUTES) return;
+  if (attributes & FILE_ATTRIBUTE_REPARSE_POINT) {
+    // A link or junction in the folder's place goes itself; what it leads to is not ours.
+    if (attributes & FILE_ATTRIBUTE_DIRECTORY) {
+      RemoveDirectoryA(folder);
+    } else {
+      DeleteFileA(folder);
+    }
+    return;
+  }
+  HANDLE open = OpenFolder(folder);
+  if (open == INVALID_HANDLE_VALUE) return;
+  ClearFolder(open);
+  CloseFolder(open);
   RemoveDirectoryA(folder);
 }

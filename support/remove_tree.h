@@ -3,8 +3,8 @@
 #define FRAMEPACK_SUPPORT_REMOVE_TREE_H_
 
 // Deletes folder and everything in it as far as it can; returns nothing and reports nothing.
-// Links inside are removed themselves, never followed, and an entry whose path does not fit a path
-// buffer is left alone (with the folders above it).
+// Entries go by their own names inside the folder; links, the folder itself included, are
+// removed themselves and never followed. A plain file in the folder's place is left alone.
 void RemoveDirectoryTree(const char* folder);
 
 #endif  // FRAMEPACK_SUPPORT_REMOVE_TREE_H_

@@ -82,15 +82,20 @@ TEST_F(RemoveTreeTest, KeepsAReadOnlyFileAndTheFoldersAboveIt) {
   EXPECT_FALSE(fs::exists(root_ / "tree/other"));
 }
 
-TEST_F(RemoveTreeTest, NeverDeletesThroughAPathThatDoesNotFit) {
-  const fs::path folder = root_ / "tree";
-  // "folder\name" is then 261 bytes, one more than a path buffer holds with its zero.
-  const std::string name(260 - folder.string().size(), 'n');
-  Touch(folder / name);
-  Touch(folder / "short.jpg");
-  RemoveDirectoryTree(folder.string().c_str());
-  EXPECT_TRUE(fs::exists(folder / name));
-  EXPECT_FALSE(fs::exists(folder / "short.jpg"));
+TEST_F(RemoveTreeTest, RemovesAFolderThatIsALinkAsALink) {
+  Touch(root_ / "outside/precious.mp4");
+  std::error_code failed;
+  fs::create_directory_symlink(root_ / "outside", root_ / "tree", failed);
+  if (failed) GTEST_SKIP() << "links cannot be made here: " << failed.message();
+  RemoveDirectoryTree((root_ / "tree").string().c_str());
+  EXPECT_FALSE(fs::exists(fs::symlink_status(root_ / "tree")));
+  EXPECT_TRUE(fs::exists(root_ / "outside/precious.mp4"));
+}
+
+TEST_F(RemoveTreeTest, LeavesAFileInTheFoldersPlaceAlone) {
+  Touch(root_ / "tree");
+  RemoveDirectoryTree((root_ / "tree").string().c_str());
+  EXPECT_TRUE(fs::is_regular_file(root_ / "tree"));
 }
 
 }  // namespace

@@ -197,13 +197,7 @@ TEST_F(ConversionTest, FifoOrSocketNamedLikeAFrameIsNotRead) {
 TEST_F(ConversionTest, EntryWhosePathDoesNotFitStopsTheConversion) {
   const std::string name(251, 'n');  // "lib/temp\" and this name make 260 characters
   FakeFfmpeg({"frame frame00001.jpg one", "frame " + name});
-  const RunResult run = Convert({"clip.mp4", "out.bin"});
-  EXPECT_EQ(run.out, kBanner + "\n\nPath too long: lib/temp\\" + name + "\n");
-  EXPECT_EQ(run.status, 1);
-  EXPECT_EQ(ReadFile(At("out.bin")), "");
-  // It cannot be deleted through a path that fits either, so it stays, alone.
-  EXPECT_TRUE(Exists(At("lib/temp/" + name)));
-  EXPECT_FALSE(Exists(At("lib/temp/frame00001.jpg")));
+  ExpectFailure(Convert({"clip.mp4", "out.bin"}), "Path too long: lib/temp\\" + name + "\n");
 }
 
 TEST_F(ConversionTest, ShortWriteLeavesNoPack) {

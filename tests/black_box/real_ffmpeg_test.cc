@@ -73,6 +73,24 @@ TEST_F(RealFfmpegTest, UserOptionsReachFfmpeg) {
   EXPECT_EQ(Dimensions(bodies), "32x24");
 }
 
+TEST_F(RealFfmpegTest, ScriptsInputOddNamesAndShellCharactersReachNoOneElse) {
+  // A file named "-", a "q" waiting on standard input (ffmpeg's key to stop), a bar in a filter.
+  WriteFile(At("-"), ReadFile(At("clip.mp4")));
+  RunOptions options = Quiet();
+  options.input = "q\nnext.mp4\n";
+  const std::string filter = "format=pix_fmts=yuvj420p|yuv420p";
+  const RunResult run = Convert({"-", "out.bin", "-vf", filter}, options);
+  EXPECT_EQ(run.out, kBanner + kSuccess);
+  EXPECT_EQ(run.input_read, 0);
+  size_t frames = 0;
+  const std::string bodies = Bodies(At("out.bin"), &frames);
+  EXPECT_EQ(frames, 10u);
+  const RunResult stream = Ffmpeg(
+      {"-v", "error", "-i", "clip.mp4", "-vf", filter, "-f", "image2pipe", "-c:v", "mjpeg", "-"});
+  ASSERT_EQ(stream.status, 0);
+  EXPECT_TRUE(bodies == stream.out) << "pack bodies differ from ffmpeg's own stream";
+}
+
 TEST_F(RealFfmpegTest, InputOrOptionsFfmpegRejectsFailTheConversion) {
   WriteFile(At("text.mp4"), "this is no video\n");
   WriteFile(At("empty.mp4"), "");

@@ -94,6 +94,7 @@ const auto* const kWineServer = ::testing::AddGlobalTestEnvironment(new WineServ
     setrlimit(RLIMIT_FSIZE, &limit);
   }
   if (kWindowsBuild) SetWineEnvironment();
+  for (const std::string& setting : options.environment) putenv(const_cast<char*>(setting.c_str()));
   std::vector<std::string> words = CommandFor(program);
   words.insert(words.end(), args.begin(), args.end());
   std::vector<char*> argv;
@@ -123,24 +124,18 @@ std::string ReadAll(int fd) {
   }
 }
 
-// Returns a pipe's read end from which standard input reads text; the writing runs in a child of
-// its own so that a large text never blocks the caller.
-int InputPipe(const std::string& text) {
-  if (text.empty()) return open("/dev/null", O_RDONLY);
-  int ends[2];
-  if (pipe(ends) != 0) throw std::runtime_error("pipe");
-  if (fork() == 0) {
-    close(ends[0]);
-    signal(SIGPIPE, SIG_IGN);
-    for (size_t done = 0; done < text.size();) {
-      const ssize_t put = write(ends[1], text.data() + done, text.size() - done);
-      if (put <= 0) break;
-      done += static_cast<size_t>(put);
-    }
-    _exit(0);
+// Returns a file open at its start holding text, for standard input: unlike a pipe it tells
+// afterwards, by its position, how much of it was read.
+int InputFile(const std::string& text) {
+  char name[] = "/tmp/framepack-input-XXXXXX";
+  const int fd = mkstemp(name);
+  if (fd < 0) throw std::runtime_error("mkstemp");
+  unlink(name);
+  if (write(fd, text.data(), text.size()) != static_cast<ssize_t>(text.size()) ||
+      lseek(fd, 0, SEEK_SET) != 0) {
+    throw std::runtime_error("cannot write standard input");
   }
-  close(ends[1]);
-  return ends[0];
+  return fd;
 }
 
 // The Windows build writes every line end as CR LF. Returns out with those as LF; a bare LF, which
@@ -160,8 +155,8 @@ std::string WithUnixLineEnds(const std::string& out) {
 StartedRun StartProgram(const std::string& program, const std::vector<std::string>& args,
                         const std::string& folder, const RunOptions& options) {
   fflush(nullptr);
-  StartedRun run = {-1, -1};
-  const int input = InputPipe(options.input);
+  const int input = InputFile(options.input);
+  StartedRun run = {-1, -1, input};
   if (options.on_terminal) {
     termios raw;
     cfmakeraw(&raw);
@@ -182,7 +177,6 @@ StartedRun StartProgram(const std::string& program, const std::vector<std::strin
     close(ends[1]);
     run.output = ends[0];
   }
-  close(input);
   if (run.pid < 0) throw std::runtime_error("fork");
   return run;
 }
@@ -192,6 +186,8 @@ RunResult FinishRun(const StartedRun& run) {
   result.out = ReadAll(run.output);
   close(run.output);
   result.status = StatusOf(run.pid);
+  result.input_read = static_cast<long>(lseek(run.input, 0, SEEK_CUR));
+  close(run.input);
   return result;
 }
 

@@ -28,8 +28,19 @@ inline constexpr char kWineNeedsAddressSpace[] =
     "wine cannot start a program within a limit on its address space";
 inline constexpr char kPosixOnlyFiles[] = "Windows has no FIFOs or sockets in a folder listing";
 inline constexpr char kWindowsNamesHoldNoQuote[] = "a Windows file name cannot hold a double quote";
+inline constexpr char kWindowsNamesHoldNoColon[] =
+    "a Windows file name cannot hold a colon, so no file there is named like a protocol";
+inline constexpr char kPosixLockShim[] =
+    "the lock error is made by a POSIX library preloaded into the native build";
 inline constexpr char kWineConsole[] =
     "wine draws a console on a terminal with sequences of its own, so the bytes are wine's";
+
+// wine removes a Unix link to a folder by removing its target, so a link there cannot be removed
+// (Windows' own links and junctions, which wine cannot make, are removed themselves).
+inline const bool kFolderLinksRemovable = !kWindowsBuild;
+// wine lists Unix names that no Windows file can have, with a backslash, say; the Windows build
+// can neither open nor delete such an entry by its name, so it stays where it is.
+inline const bool kRemovesNamesWindowsCannotHold = !kWindowsBuild;
 
 // Why a case cannot run on the native build.
 inline constexpr char kPosixNamesKeepCase[] =
@@ -41,17 +52,19 @@ inline constexpr char kPosixNamesKeepCase[] =
   if (!kWindowsBuild) GTEST_SKIP() << (reason)
 
 struct RunOptions {
-  bool on_terminal = false;   // standard output a raw pseudo-terminal instead of a pipe
-  rlim_t address_space = 0;   // RLIMIT_AS for the run, 0 for none
-  rlim_t file_size = 0;       // RLIMIT_FSIZE for the run (SIGXFSZ ignored), 0 for none
-  bool quiet = false;         // standard error to /dev/null instead of the test's own
-  bool merge_stderr = false;  // standard error into the same pipe as standard output
-  std::string input;          // what standard input holds (through a pipe), empty by default
+  bool on_terminal = false;              // standard output a raw pseudo-terminal instead of a pipe
+  rlim_t address_space = 0;              // RLIMIT_AS for the run, 0 for none
+  rlim_t file_size = 0;                  // RLIMIT_FSIZE for the run (SIGXFSZ ignored), 0 for none
+  bool quiet = false;                    // standard error to /dev/null instead of the test's own
+  bool merge_stderr = false;             // standard error into the same pipe as standard output
+  std::string input;                     // what standard input holds, empty by default
+  std::vector<std::string> environment;  // NAME=value settings added for the run
 };
 
 struct RunResult {
   std::string out;  // everything written to standard output, with the Windows CR LF as LF
   int status;       // exit status, or 128 plus the signal that ended the run
+  long input_read;  // how many bytes of standard input the run and its children took
 };
 
 // Returns what framepack (the default), framepack-inspect or the real ffmpeg printed and its
@@ -64,6 +77,7 @@ RunResult RunProgram(const std::string& program, const std::vector<std::string>&
 struct StartedRun {
   pid_t pid;
   int output;  // read end of its standard output
+  int input;   // its standard input, a file whose position tells how much was read
 };
 // Returns a run of program started in folder, not waited for.
 StartedRun StartProgram(const std::string& program, const std::vector<std::string>& args,

@@ -1,19 +1,19 @@
 #include <errno.h>
 #include <fcntl.h>
 #include <signal.h>
+#include <sys/prctl.h>
 #include <sys/types.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
 #include <algorithm>
-#include <cstring>
+#include <atomic>
 #include <string>
-#include <utility>
 #include <vector>
 
+#include "platform/command.h"
 #include "platform/command_line-posix.h"
 #include "platform/path-posix.h"
-#include "platform/platform.h"
 
 namespace {
 
@@ -23,8 +23,8 @@ struct TextPipe {
   bool held_cr;
 };
 
-// The children started by _popen, by stream, for _pclose to wait for.
-std::vector<std::pair<FILE*, pid_t>> g_children;
+std::atomic<pid_t> g_child{0};
+static_assert(std::atomic<pid_t>::is_always_lock_free, "read in a signal handler");
 
 ssize_t ReadText(void* cookie, char* out, size_t size) {
   TextPipe* pipe = static_cast<TextPipe*>(cookie);
@@ -62,11 +62,40 @@ int CloseText(void* cookie) {
   return result;
 }
 
+// Returns the status the child ended with, as FinishCommand reports it.
+int Reap(pid_t pid) {
+  int status = 0;
+  while (waitpid(pid, &status, 0) < 0) {
+    if (errno != EINTR) return -1;
+  }
+  return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+}
+
+// Runs in the child: becomes the command or reports why not through report; never returns.
+[[noreturn]] void BecomeCommand(const std::string& program, std::vector<char*>& argv, int output,
+                                int report, pid_t parent) {
+  // Killed with framepack, however framepack ends; if framepack has ended already, end now.
+  prctl(PR_SET_PDEATHSIG, SIGKILL);
+  if (getppid() != parent) _exit(127);
+  signal(SIGPIPE, SIG_DFL);  // ignored by framepack, but a program expects the default
+  const int null_input = open("/dev/null", O_RDONLY);
+  if (null_input < 0 || dup2(null_input, STDIN_FILENO) < 0 || dup2(output, STDOUT_FILENO) < 0) {
+    const int error = errno;
+    ssize_t ignored = write(report, &error, sizeof error);
+    (void)ignored;
+    _exit(127);
+  }
+  execv(program.c_str(), argv.data());
+  const int error = errno;
+  ssize_t ignored = write(report, &error, sizeof error);
+  (void)ignored;
+  _exit(127);
+}
+
 }  // namespace
 
-FILE* _popen(const char* command, const char* mode) {
-  if (std::strcmp(mode, "r") != 0 && std::strcmp(mode, "rt") != 0) return nullptr;
-  std::vector<std::string> arguments = SplitCommandLine(command);
+FILE* StartCommand(const char* command_line) {
+  std::vector<std::string> arguments = SplitCommandLine(command_line);
   if (arguments.empty()) return nullptr;
   // The program sees its name as written, as on Windows.
   const std::string program = ToPosixPath(arguments[0].c_str());
@@ -76,26 +105,17 @@ FILE* _popen(const char* command, const char* mode) {
 
   int ends[2];
   if (pipe2(ends, O_CLOEXEC) != 0) return nullptr;
-  // The child reports a failed exec through this pipe; a successful exec closes it unwritten.
+  // The child reports a failed start through this pipe; a successful exec closes it unwritten.
   int report[2];
   if (pipe2(report, O_CLOEXEC) != 0) {
     close(ends[0]);
     close(ends[1]);
     return nullptr;
   }
+  const pid_t parent = getpid();
   const pid_t pid = fork();
-  if (pid == 0) {
-    if (ends[1] != STDOUT_FILENO) {
-      dup2(ends[1], STDOUT_FILENO);
-    } else {
-      fcntl(STDOUT_FILENO, F_SETFD, 0);
-    }
-    execvp(program.c_str(), argv.data());
-    const int error = errno;
-    ssize_t ignored = write(report[1], &error, sizeof error);
-    (void)ignored;
-    _exit(127);
-  }
+  if (pid == 0) BecomeCommand(program, argv, ends[1], report[1], parent);
+  if (pid > 0) g_child = pid;
   close(ends[1]);
   close(report[1]);
   int exec_error = 0;
@@ -106,41 +126,33 @@ FILE* _popen(const char* command, const char* mode) {
     } while (got < 0 && errno == EINTR);
   }
   close(report[0]);
-  if (pid < 0 || got > 0) {
-    close(ends[0]);
-    if (pid > 0) waitpid(pid, nullptr, 0);
-    return nullptr;
-  }
-
   cookie_io_functions_t functions = {ReadText, nullptr, nullptr, CloseText};
-  TextPipe* text = new TextPipe{ends[0], false};
-  FILE* stream = fopencookie(text, "r", functions);
+  TextPipe* text = pid < 0 || got > 0 ? nullptr : new TextPipe{ends[0], false};
+  FILE* stream = text == nullptr ? nullptr : fopencookie(text, "r", functions);
   if (stream == nullptr) {
-    CloseText(text);
-    kill(pid, SIGKILL);
-    waitpid(pid, nullptr, 0);
-    return nullptr;
+    if (text != nullptr) {
+      CloseText(text);
+    } else {
+      close(ends[0]);
+    }
+    if (pid > 0) {
+      StopCommand();
+      Reap(pid);
+      g_child = 0;
+    }
   }
-  g_children.emplace_back(stream, pid);
   return stream;
 }
 
-int _pclose(FILE* stream) {
-  pid_t pid = -1;
-  for (auto it = g_children.begin(); it != g_children.end(); ++it) {
-    if (it->first == stream) {
-      pid = it->second;
-      g_children.erase(it);
-      break;
-    }
-  }
-  if (pid < 0) return -1;
+int FinishCommand(FILE* stream) {
   fclose(stream);
-  int status = 0;
-  while (waitpid(pid, &status, 0) < 0) {
-    if (errno != EINTR) return -1;
-  }
-  if (WIFEXITED(status)) return WEXITSTATUS(status);
-  if (WIFSIGNALED(status)) return 128 + WTERMSIG(status);
-  return -1;
+  const pid_t pid = g_child;
+  const int status = pid > 0 ? Reap(pid) : -1;
+  g_child = 0;
+  return status;
+}
+
+void StopCommand() {
+  const pid_t pid = g_child;
+  if (pid > 0) kill(pid, SIGKILL);
 }

@@ -1,0 +1,67 @@
+#include <cstdio>
+#include <exception>
+#include <vector>
+
+#include "converter/path_checks.h"
+#include "converter/stages.h"
+#include "platform/platform.h"
+#include "step_kit/step_kit.h"
+#include "support/console.h"
+#include "support/remove_tree.h"
+
+namespace {
+
+// Closes a refused output, and deletes it where this run created it: by where it really is, for
+// the path may be a link whose target this run made; returns nothing.
+void DropRefusedOutput(FILE*& output, bool created) {
+  std::vector<char> made(created ? 4096 : 0);
+  if (created) {
+    HANDLE file = reinterpret_cast<HANDLE>(_get_osfhandle(_fileno(output)));
+    const DWORD length =
+        GetFinalPathNameByHandleA(file, made.data(), static_cast<DWORD>(made.size()), 0);
+    if (length == 0 || length >= made.size()) made.clear();
+  }
+  fclose(output);
+  output = nullptr;
+  if (!made.empty()) DeleteFileA(made.data());
+}
+
+// A link can send a new output into the scratch folder, where the extraction would delete it;
+// only once the output exists does its real place show.
+void RunCreatedOutputCheck(const ConverterContext& context, FILE*& output, bool created) {
+  esi::conditional_step([&] { return LiesInside(context.output_path, context.scratch_folder); },
+                        [&] {
+                          PrintColored(kRed, "%s lies inside the scratch folder lib/temp.\n",
+                                       context.output_path);
+                          DropRefusedOutput(output, created);
+                          context.exit_status = 1;
+                          return 0;
+                        },
+                        [&] {
+                          try {
+                            RunExtractionStage(context, output);
+                          } catch (const std::exception&) {
+                            AbandonOutOfMemory(context, output);
+                          }
+                          return 0;
+                        });
+}
+
+}  // namespace
+
+void RunOutputStage(const ConverterContext& context) {
+  const bool created = !FileExists(context.output_path);
+  FILE* output = nullptr;
+  fopen_s(&output, context.output_path, "wb");
+  esi::conditional_step([&] { return output == nullptr; },
+                        [&] {
+                          PrintColored(kRed, "Unable to create: %s\n", context.output_path);
+                          RemoveDirectoryTree(context.scratch_folder);
+                          context.exit_status = 1;
+                          return 0;
+                        },
+                        [&] {
+                          RunCreatedOutputCheck(context, output, created);
+                          return 0;
+                        });
+}
