@@ -8,13 +8,19 @@
 void AbandonConversion(const ConverterContext& context, FILE*& output) {
   StopCommand();
   RemoveDirectoryTree(context.scratch_folder);
-  if (output != nullptr) fclose(output);
-  output = nullptr;
-  // Reopening for writing empties whatever part of a pack was written, also one whose close failed.
-  FILE* emptied = nullptr;
-  fopen_s(&emptied, context.output_path, "wb");
-  if (emptied != nullptr) fclose(emptied);
+  if (output != nullptr) {
+    // Through the stream framepack holds, unbuffered, so nothing is left to be written after:
+    // its path may lead elsewhere by now.
+    _fseeki64(output, 0, SEEK_SET);
+    SetEndOfFile(reinterpret_cast<HANDLE>(_get_osfhandle(_fileno(output))));
+    fclose(output);
+    output = nullptr;
+  }
   context.exit_status = 1;
+}
+
+void PrintInterrupted(const ConverterContext& context) {
+  PrintColored(kRed, "Unable to convert %s: interrupted\n", context.input_path);
 }
 
 void AbandonOutOfMemory(const ConverterContext& context, FILE*& output) {

@@ -2,10 +2,12 @@
 #include <string>
 
 #include "converter/stages.h"
+#include "platform/interrupt.h"
 #include "step_kit/step_kit.h"
 #include "support/format.h"
 
 void RunConverterBody(int argc, char** argv, int& exit_status) {
+  CatchInterrupts();
   printf("\n");
   printf("Converting, please wait...\n");
   std::string options;

@@ -7,6 +7,7 @@
 #include "converter/stages.h"
 #include "platform/command.h"
 #include "platform/folder.h"
+#include "platform/interrupt.h"
 #include "platform/platform.h"
 #include "step_kit/step_kit.h"
 #include "support/console.h"
@@ -61,6 +62,8 @@ void RunCommandStage(const ConverterContext& context, FILE*& output,
   // Our lines must come before anything the command writes to a shared log.
   fflush(stdout);
   FILE* command = StartCommand(g_command);
+  // An interruption that came before ffmpeg ran had nothing to stop.
+  if (command != nullptr && Interrupted()) StopCommand();
   esi::conditional_step([&] { return command == nullptr; },
                         [&] {
                           PrintColored(kRed, "Unable to execute ffmpeg\n");
@@ -69,10 +72,14 @@ void RunCommandStage(const ConverterContext& context, FILE*& output,
                         },
                         [&] {
                           const int status = DrainCommand(command);
-                          esi::conditional_step([&] { return status != 0; },
+                          esi::conditional_step([&] { return status != 0 || Interrupted(); },
                                                 [&] {
-                                                  PrintColored(kRed, "Unable to convert %s\n",
-                                                               context.input_path);
+                                                  if (Interrupted()) {
+                                                    PrintInterrupted(context);
+                                                  } else {
+                                                    PrintColored(kRed, "Unable to convert %s\n",
+                                                                 context.input_path);
+                                                  }
                                                   AbandonConversion(context, output);
                                                   return 0;
                                                 },

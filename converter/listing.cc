@@ -10,18 +10,8 @@
 #include "step_kit/step_kit.h"
 #include "support/console.h"
 
-namespace {
-
-constexpr size_t kOutputBufferSize = size_t{1} << 20;
-
-}  // namespace
-
 void RunListingStage(const ConverterContext& context, FILE*& output,
                      const std::vector<std::string>& leftovers) {
-  // Frames are small beside a write's fixed cost: gather them into large writes. The buffer
-  // outlives every use of the output, which is closed before this stage returns.
-  std::unique_ptr<char[]> output_buffer(new char[kOutputBufferSize]);
-  setvbuf(output, output_buffer.get(), _IOFBF, kOutputBufferSize);
   // Opened anew: a link put in the folder's place while ffmpeg ran is refused, never followed.
   HANDLE opened = OpenFolder(context.scratch_folder);
   HeldFolder folder(opened == INVALID_HANDLE_VALUE ? nullptr : opened, CloseFolder);
@@ -35,7 +25,6 @@ void RunListingStage(const ConverterContext& context, FILE*& output,
                           return 0;
                         },
                         [&] {
-                          // Here, while the output's buffer is still alive.
                           try {
                             RunPackingStage(context, output, folder, listing, entry, leftovers);
                           } catch (const std::exception&) {

@@ -2,6 +2,7 @@
 #include <exception>
 
 #include "converter/stages.h"
+#include "platform/interrupt.h"
 #include "step_kit/step_kit.h"
 #include "support/console.h"
 
@@ -23,5 +24,8 @@ int main(int argc, char** argv) {
     PrintColored(kRed, "Unable to convert %s: out of memory\n", argv[1]);
     exit_status = 1;
   }
+  // A run ended by Ctrl+C or the like ends the same way once it has cleaned up. One that
+  // completed before it could stop stands as a success.
+  if (exit_status == 1 && Interrupted()) EndAsInterrupted();
   return exit_status;
 }

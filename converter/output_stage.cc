@@ -53,6 +53,8 @@ void RunOutputStage(const ConverterContext& context) {
   const bool created = !FileExists(context.output_path);
   FILE* output = nullptr;
   fopen_s(&output, context.output_path, "wb");
+  // Unbuffered: what the packing writes is on its way at once, and what fails fails there.
+  if (output != nullptr) setvbuf(output, nullptr, _IONBF, 0);
   esi::conditional_step([&] { return output == nullptr; },
                         [&] {
                           PrintColored(kRed, "Unable to create: %s\n", context.output_path);

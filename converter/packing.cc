@@ -9,6 +9,7 @@
 #include "converter/stages.h"
 #include "frame_pack/frame_pack.h"
 #include "platform/folder.h"
+#include "platform/interrupt.h"
 #include "platform/platform.h"
 #include "support/chunked_io.h"
 #include "support/console.h"
@@ -16,6 +17,8 @@
 #include "support/remove_tree.h"
 
 namespace {
+
+constexpr size_t kGatherSize = size_t{1} << 20;
 
 // Links and devices are never read as frames: a link may lead anywhere, a device may never end.
 constexpr DWORD kNotAFrameFile = FILE_ATTRIBUTE_REPARSE_POINT | FILE_ATTRIBUTE_DEVICE;
@@ -51,10 +54,27 @@ bool CollectFrames(const ConverterContext& context, HANDLE listing, WIN32_FIND_D
   return collected;
 }
 
-// Appends the record of the frame file name of folder at offset written; returns false after a
-// red line.
+// Returns whether the gathered bytes were written out; pending is empty afterwards.
+bool Flush(FILE* output, std::string& pending) {
+  const bool written = WriteFully(output, pending.data(), pending.size());
+  pending.clear();
+  return written;
+}
+
+// Returns whether size bytes went into the pack: small ones gather in pending and leave in
+// large writes, which frames small beside a write's fixed cost need.
+bool Append(FILE* output, std::string& pending, const char* bytes, uint64_t size) {
+  if (pending.size() + size > kGatherSize && !Flush(output, pending)) return false;
+  if (size >= kGatherSize) return WriteFully(output, bytes, size);
+  pending.append(bytes, static_cast<size_t>(size));
+  return true;
+}
+
+// Appends the record of the frame file name of folder at offset written and deletes the file,
+// so that the frames and the pack never need more room than the frames and one frame; returns
+// false after a red line.
 bool PackFrame(const ConverterContext& context, FILE* output, HANDLE folder,
-               const std::string& name, uint64_t& written) {
+               const std::string& name, std::string& pending, uint64_t& written) {
   FILE* frame = OpenEntry(folder, name.c_str());
   if (frame == nullptr) {
     PrintColored(kRed, "Unable to read frame: %s\\%s\n", context.scratch_folder, name.c_str());
@@ -89,31 +109,64 @@ bool PackFrame(const ConverterContext& context, FILE* output, HANDLE folder,
     PrintColored(kRed, "Unable to read frame: %s\\%s\n", context.scratch_folder, name.c_str());
     return false;
   }
-  if (!WriteRecordHeader(output, static_cast<uint32_t>(frame_size),
-                         static_cast<uint32_t>(written)) ||
-      !WriteFully(output, buffer.get(), frame_size)) {
+  const std::string header =
+      RecordHeader(static_cast<uint32_t>(frame_size), static_cast<uint32_t>(written));
+  if (!Append(output, pending, header.data(), header.size()) ||
+      !Append(output, pending, buffer.get(), frame_size)) {
     PrintColored(kRed, "Unable to write: %s\n", context.output_path);
     return false;
   }
   written += kRecordHeaderSize + frame_size;
+  DeleteEntry(folder, name.c_str());
   return true;
+}
+
+// Returns whether the pack is complete and known to be on disk as written: the records synced,
+// then the count put in its place and synced, then the file's size checked, then closed; false
+// after a red line.
+bool FinishPack(const ConverterContext& context, FILE*& output, std::string& pending,
+                uint32_t count, uint64_t written, bool on_disk) {
+  HANDLE file = reinterpret_cast<HANDLE>(_get_osfhandle(_fileno(output)));
+  bool complete = Flush(output, pending);
+  if (complete && on_disk) {
+    complete = FlushFileBuffers(file) && _fseeki64(output, 0, SEEK_SET) == 0 &&
+               WriteFrameCount(output, count) && FlushFileBuffers(file) &&
+               _fseeki64(output, 0, SEEK_END) == 0 &&
+               _ftelli64(output) == static_cast<int64_t>(written);
+  }
+  if (complete) {
+    // A close that fails now leaves no way to empty the output, but every byte of it is synced.
+    complete = fclose(output) == 0;
+    output = nullptr;
+  }
+  if (!complete) PrintColored(kRed, "Unable to write: %s\n", context.output_path);
+  return complete;
 }
 
 // Returns whether every frame was packed and the output closed; false after a red line.
 bool PackFrames(const ConverterContext& context, FILE*& output, HANDLE folder,
                 const std::vector<std::string>& frames) {
+  const uint32_t count = static_cast<uint32_t>(frames.size());
+  // On disk the count stays 0 until every record is there, so that a pack cut short by a kill,
+  // a crash or a power loss never promises frames it does not hold. A pipe or a device cannot be
+  // written back into, and gets the count first.
+  const bool on_disk =
+      GetFileType(reinterpret_cast<HANDLE>(_get_osfhandle(_fileno(output)))) == FILE_TYPE_DISK;
+  std::string pending = FrameCount(on_disk ? 0 : count);
+  pending.reserve(kGatherSize);
   uint64_t written = kCountSize;
-  if (!WriteFrameCount(output, static_cast<uint32_t>(frames.size()))) {
-    PrintColored(kRed, "Unable to write: %s\n", context.output_path);
+  for (const std::string& name : frames) {
+    if (Interrupted()) {
+      PrintInterrupted(context);
+      return false;
+    }
+    if (!PackFrame(context, output, folder, name, pending, written)) return false;
+  }
+  if (Interrupted()) {
+    PrintInterrupted(context);
     return false;
   }
-  for (const std::string& name : frames) {
-    if (!PackFrame(context, output, folder, name, written)) return false;
-  }
-  const bool closed = fclose(output) == 0;
-  output = nullptr;
-  if (!closed) PrintColored(kRed, "Unable to write: %s\n", context.output_path);
-  return closed;
+  return FinishPack(context, output, pending, count, written, on_disk);
 }
 
 }  // namespace

@@ -1,6 +1,7 @@
 #include <cstring>
 
 #include "converter/stages.h"
+#include "platform/interrupt.h"
 #include "platform/platform.h"
 #include "step_kit/step_kit.h"
 #include "support/console.h"
@@ -43,7 +44,7 @@ HANDLE TakeLock(const char* lock_path, bool& failed) {
     if (lock != INVALID_HANDLE_VALUE) return lock;
     const DWORD error = GetLastError();
     if (error == ERROR_PATH_NOT_FOUND && !FolderOfExists(lock_path)) return lock;
-    failed = error != ERROR_SHARING_VIOLATION;
+    failed = error != ERROR_SHARING_VIOLATION || Interrupted();
     if (!failed && !waiting) {
       printf("Waiting for another conversion in this folder...\n");
       fflush(stdout);
@@ -61,8 +62,12 @@ void RunWithScratchLock(const ConverterContext& context) {
   HANDLE lock = TakeLock(context.lock_path, failed);
   esi::conditional_step([&] { return failed; },
                         [&] {
-                          PrintColored(kRed, "Unable to lock the scratch folder: %s\n",
-                                       context.lock_path);
+                          if (Interrupted()) {
+                            PrintInterrupted(context);
+                          } else {
+                            PrintColored(kRed, "Unable to lock the scratch folder: %s\n",
+                                         context.lock_path);
+                          }
                           context.exit_status = 1;
                           return 0;
                         },

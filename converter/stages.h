@@ -47,9 +47,11 @@ std::vector<std::string> ListLeftovers(HANDLE folder);
 std::string Signature(const WIN32_FIND_DATAA& entry);
 
 // Ends a failed conversion once its red line is printed: stops ffmpeg, removes the scratch
-// folder, empties and closes the output if it is still open, and sets the exit status; returns
-// nothing.
+// folder, empties the output through the stream still open on it and closes it, and sets the
+// exit status; returns nothing.
 void AbandonConversion(const ConverterContext& context, FILE*& output);
+// Prints the red line of a run ended by an interruption; returns nothing.
+void PrintInterrupted(const ConverterContext& context);
 // Reports an allocation that failed during the conversion and abandons it; returns nothing.
 void AbandonOutOfMemory(const ConverterContext& context, FILE*& output);
 

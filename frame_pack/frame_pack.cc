@@ -22,17 +22,22 @@ bool ReadAt(FILE* pack, uint64_t position, unsigned char* bytes, size_t size) {
 
 }  // namespace
 
-bool WriteFrameCount(FILE* pack, uint32_t count) {
-  unsigned char bytes[4];
+std::string FrameCount(uint32_t count) {
+  unsigned char bytes[kCountSize];
   PutLittleEndian(count, bytes);
-  return fwrite(bytes, 1, sizeof bytes, pack) == sizeof bytes;
+  return std::string(reinterpret_cast<char*>(bytes), sizeof bytes);
 }
 
-bool WriteRecordHeader(FILE* pack, uint32_t frame_size, uint32_t record_offset) {
-  unsigned char bytes[8];
+bool WriteFrameCount(FILE* pack, uint32_t count) {
+  const std::string bytes = FrameCount(count);
+  return fwrite(bytes.data(), 1, bytes.size(), pack) == bytes.size();
+}
+
+std::string RecordHeader(uint32_t frame_size, uint32_t record_offset) {
+  unsigned char bytes[kRecordHeaderSize];
   PutLittleEndian(frame_size, bytes);
   PutLittleEndian(record_offset, bytes + 4);
-  return fwrite(bytes, 1, sizeof bytes, pack) == sizeof bytes;
+  return std::string(reinterpret_cast<char*>(bytes), sizeof bytes);
 }
 
 std::string ReadPack(FILE* pack, bool check_jpeg, std::vector<PackRecord>* records) {

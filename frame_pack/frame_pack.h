@@ -12,10 +12,12 @@ constexpr uint64_t kMaxPackSize = 0xFFFFFFFFu;
 constexpr uint64_t kCountSize = 4;
 constexpr uint64_t kRecordHeaderSize = 8;
 
+// Returns the bytes of a frame count.
+std::string FrameCount(uint32_t count);
 // Returns whether the frame count was written in full.
 bool WriteFrameCount(FILE* pack, uint32_t count);
-// Returns whether the record header (frame size, then record offset) was written in full.
-bool WriteRecordHeader(FILE* pack, uint32_t frame_size, uint32_t record_offset);
+// Returns the bytes of a record header: frame size, then record offset.
+std::string RecordHeader(uint32_t frame_size, uint32_t record_offset);
 
 struct PackRecord {
   uint32_t offset;

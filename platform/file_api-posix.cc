@@ -23,6 +23,8 @@ std::vector<std::pair<int, std::string>> g_delete_on_close;
 
 HANDLE HandleOf(int fd) { return reinterpret_cast<HANDLE>(static_cast<intptr_t>(fd)); }
 
+int FdOf(HANDLE handle) { return static_cast<int>(reinterpret_cast<intptr_t>(handle)); }
+
 HANDLE Failed(DWORD error) {
   g_last_error = error;
   return INVALID_HANDLE_VALUE;
@@ -155,7 +157,7 @@ HANDLE CreateFileA(LPCSTR path, DWORD access, DWORD share, SECURITY_ATTRIBUTES*,
 
 BOOL GetFileInformationByHandle(HANDLE file, BY_HANDLE_FILE_INFORMATION* info) {
   struct stat st;
-  if (fstat(static_cast<int>(reinterpret_cast<intptr_t>(file)), &st) != 0) return FALSE;
+  if (fstat(FdOf(file), &st) != 0) return FALSE;
   info->dwFileAttributes = AttributesOf(st);
   info->dwVolumeSerialNumber = static_cast<DWORD>(st.st_dev);
   info->nFileIndexHigh = static_cast<DWORD>(static_cast<uint64_t>(st.st_ino) >> 32);
@@ -165,8 +167,7 @@ BOOL GetFileInformationByHandle(HANDLE file, BY_HANDLE_FILE_INFORMATION* info) {
 
 DWORD GetFinalPathNameByHandleA(HANDLE file, LPSTR buffer, DWORD size, DWORD flags) {
   if (flags != 0) return 0;
-  const std::string link =
-      "/proc/self/fd/" + std::to_string(static_cast<int>(reinterpret_cast<intptr_t>(file)));
+  const std::string link = "/proc/self/fd/" + std::to_string(FdOf(file));
   std::vector<char> target(4096);
   for (;;) {
     const ssize_t length = readlink(link.c_str(), target.data(), target.size());
@@ -181,8 +182,22 @@ DWORD GetFinalPathNameByHandleA(HANDLE file, LPSTR buffer, DWORD size, DWORD fla
   }
 }
 
+DWORD GetFileType(HANDLE file) {
+  struct stat st;
+  if (fstat(FdOf(file), &st) != 0) return FILE_TYPE_UNKNOWN;
+  if (S_ISREG(st.st_mode)) return FILE_TYPE_DISK;
+  return S_ISFIFO(st.st_mode) || S_ISSOCK(st.st_mode) ? FILE_TYPE_PIPE : FILE_TYPE_CHAR;
+}
+
+BOOL FlushFileBuffers(HANDLE file) { return fsync(FdOf(file)) == 0; }
+
+BOOL SetEndOfFile(HANDLE file) {
+  const off_t position = lseek(FdOf(file), 0, SEEK_CUR);
+  return position >= 0 && ftruncate(FdOf(file), position) == 0;
+}
+
 BOOL CloseHandle(HANDLE handle) {
-  const int fd = static_cast<int>(reinterpret_cast<intptr_t>(handle));
+  const int fd = FdOf(handle);
   for (auto it = g_delete_on_close.begin(); it != g_delete_on_close.end(); ++it) {
     if (it->first == fd) {
       // Deleted while still held, so that no other run can take the lock on it in between.

@@ -46,6 +46,11 @@ struct SECURITY_ATTRIBUTES;
 #define FILE_FLAG_BACKUP_SEMANTICS 0x02000000u
 #define FILE_FLAG_DELETE_ON_CLOSE 0x04000000u
 
+#define FILE_TYPE_UNKNOWN 0x0000u
+#define FILE_TYPE_DISK 0x0001u
+#define FILE_TYPE_CHAR 0x0002u
+#define FILE_TYPE_PIPE 0x0003u
+
 #define STD_OUTPUT_HANDLE (static_cast<DWORD>(-11))
 #define FOREGROUND_BLUE 0x0001
 #define FOREGROUND_GREEN 0x0002
@@ -118,6 +123,13 @@ BOOL GetFileInformationByHandle(HANDLE file, BY_HANDLE_FILE_INFORMATION* info);
 // Returns the length of the path the open file really has (links resolved) written to buffer, the
 // size needed when it does not fit, or 0 on failure. Only flags 0 is supported.
 DWORD GetFinalPathNameByHandleA(HANDLE file, LPSTR buffer, DWORD size, DWORD flags);
+// Returns FILE_TYPE_DISK for a regular file, FILE_TYPE_CHAR for a device, FILE_TYPE_PIPE for a
+// pipe or socket.
+DWORD GetFileType(HANDLE file);
+// Returns whether everything written to the file is on the disk.
+BOOL FlushFileBuffers(HANDLE file);
+// Returns whether the file was cut off at its current position.
+BOOL SetEndOfFile(HANDLE file);
 // Returns whether the handle was closed, deleting its file if it was opened to be deleted on close.
 BOOL CloseHandle(HANDLE handle);
 // Returns the length of the absolute, lexically normalised form of path written to buffer, or the

@@ -1,17 +1,21 @@
 #include "tests/black_box/test_util.h"
 
+#include <dirent.h>
 #include <errno.h>
 #include <fcntl.h>
 #include <ftw.h>
+#include <limits.h>
 #include <pty.h>
 #include <signal.h>
 #include <stdlib.h>
+#include <sys/mount.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <termios.h>
 #include <unistd.h>
 
 #include <cstdio>
+#include <cstring>
 #include <fstream>
 #include <sstream>
 #include <stdexcept>
@@ -156,7 +160,7 @@ StartedRun StartProgram(const std::string& program, const std::vector<std::strin
                         const std::string& folder, const RunOptions& options) {
   fflush(nullptr);
   const int input = InputFile(options.input);
-  StartedRun run = {-1, -1, input};
+  StartedRun run = {-1, -1, input, IsOurs(program)};
   if (options.on_terminal) {
     termios raw;
     cfmakeraw(&raw);
@@ -168,14 +172,20 @@ StartedRun StartProgram(const std::string& program, const std::vector<std::strin
     run.pid = fork();
     if (run.pid == 0) {
       setpgid(0, 0);
+      if (options.output_closed) close(ends[0]);
       dup2(ends[1], STDOUT_FILENO);
       if (options.merge_stderr) dup2(ends[1], STDERR_FILENO);
       close(ends[0]);
       close(ends[1]);
       StartChild(program, args, folder, options, input);
     }
+    if (run.pid > 0) setpgid(run.pid, run.pid);  // before any signal to the group is sent
     close(ends[1]);
     run.output = ends[0];
+    if (options.output_closed) {
+      close(ends[0]);
+      run.output = -1;
+    }
   }
   if (run.pid < 0) throw std::runtime_error("fork");
   return run;
@@ -183,8 +193,11 @@ StartedRun StartProgram(const std::string& program, const std::vector<std::strin
 
 RunResult FinishRun(const StartedRun& run) {
   RunResult result;
-  result.out = ReadAll(run.output);
-  close(run.output);
+  if (run.output >= 0) {
+    result.out = ReadAll(run.output);
+    close(run.output);
+  }
+  if (kWindowsBuild && run.ours) result.out = WithUnixLineEnds(result.out);
   result.status = StatusOf(run.pid);
   result.input_read = static_cast<long>(lseek(run.input, 0, SEEK_CUR));
   close(run.input);
@@ -193,9 +206,7 @@ RunResult FinishRun(const StartedRun& run) {
 
 RunResult RunProgram(const std::string& program, const std::vector<std::string>& args,
                      const std::string& folder, const RunOptions& options) {
-  RunResult result = FinishRun(StartProgram(program, args, folder, options));
-  if (kWindowsBuild && IsOurs(program)) result.out = WithUnixLineEnds(result.out);
-  return result;
+  return FinishRun(StartProgram(program, args, folder, options));
 }
 
 bool UnderMemoryTool() {
@@ -245,6 +256,73 @@ bool ProcessRunning(pid_t pid) {
   return state != std::string::npos && state + 2 < line.size() && line[state + 2] != 'Z';
 }
 
+pid_t FfmpegProcessIn(const std::string& folder) {
+  char real_folder[PATH_MAX];
+  if (realpath(folder.c_str(), real_folder) == nullptr) return 0;
+  DIR* processes = opendir("/proc");
+  pid_t found = 0;
+  while (const dirent* entry = processes == nullptr ? nullptr : readdir(processes)) {
+    const std::string at = std::string("/proc/") + entry->d_name;
+    char cwd[PATH_MAX];
+    const ssize_t length = readlink((at + "/cwd").c_str(), cwd, sizeof cwd - 1);
+    if (length <= 0 || std::string(cwd, static_cast<size_t>(length)) != real_folder) continue;
+    const std::string command = ReadFile(at + "/cmdline");
+    if (command.rfind("lib\\ffmpeg.exe", 0) == 0 && ProcessRunning(atoi(entry->d_name))) {
+      found = atoi(entry->d_name);
+    }
+  }
+  if (processes != nullptr) closedir(processes);
+  return found;
+}
+
+bool WaitFor(const std::function<bool()>& condition, double seconds) {
+  for (int waited = 0; waited < seconds * 500; ++waited) {
+    if (condition()) return true;
+    usleep(2000);
+  }
+  return condition();
+}
+
+std::string HonestPack(const std::string& bytes) {
+  if (bytes.empty()) return "";
+  if (bytes.size() < 4) return "a pack of " + std::to_string(bytes.size()) + " bytes";
+  auto u32 = [&](size_t at) {
+    uint32_t value = 0;
+    for (int i = 3; i >= 0; --i) value = (value << 8) | static_cast<unsigned char>(bytes[at + i]);
+    return value;
+  };
+  const uint32_t count = u32(0);
+  uint64_t complete = 0;
+  for (size_t at = 4; at + 8 <= bytes.size() && u32(at + 4) == at; ++complete) {
+    const uint64_t end = at + 8 + uint64_t{u32(at)};
+    if (end > bytes.size()) break;
+    at = static_cast<size_t>(end);
+  }
+  if (count <= complete) return "";
+  return "the count promises " + std::to_string(count) + " frames, " + std::to_string(complete) +
+         " are there";
+}
+
+bool MountSmallDisk(const std::string& folder, int megabytes, std::string* reason) {
+  mkdir(folder.c_str(), 0755);
+  const std::string size = "size=" + std::to_string(megabytes) + "m";
+  if (mount("tmpfs", folder.c_str(), "tmpfs", 0, size.c_str()) == 0) return true;
+  *reason = "a tmpfs cannot be mounted here: " + std::string(strerror(errno));
+  return false;
+}
+
+int InterruptedStatus(int signal_number) { return kWindowsBuild ? 1 : 128 + signal_number; }
+
+bool CatchableOnTarget(int signal_number) { return !kWindowsBuild || signal_number == SIGINT; }
+
+std::vector<int> UncatchableOnTarget() {
+  std::vector<int> signals = {SIGKILL};
+  for (const int signal_number : {SIGTERM, SIGHUP}) {
+    if (!CatchableOnTarget(signal_number)) signals.push_back(signal_number);
+  }
+  return signals;
+}
+
 std::string CheckPack(const std::string& path, bool check_jpeg, std::vector<PackRecord>* records) {
   FILE* pack = fopen(path.c_str(), "rb");
   if (pack == nullptr) return "cannot open " + path;
@@ -268,7 +346,16 @@ void WorkFolderTest::SetUp() {
   mkdir(At("lib").c_str(), 0755);
 }
 
-void WorkFolderTest::TearDown() { RemoveAll(folder_); }
+void WorkFolderTest::TearDown() {
+  // Small disks mounted inside go first, whatever the test left.
+  for (const std::string& inside : {At("full"), folder_}) umount2(inside.c_str(), MNT_DETACH);
+  RemoveAll(folder_);
+}
+
+StartedRun WorkFolderTest::Start(const std::vector<std::string>& args,
+                                 const RunOptions& options) const {
+  return StartProgram(FRAMEPACK_EXE, args, folder_, options);
+}
 
 RunResult WorkFolderTest::Convert(const std::vector<std::string>& args,
                                   const RunOptions& options) const {

@@ -9,6 +9,7 @@
 #include <sys/types.h>
 
 #include <cstdint>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -59,6 +60,7 @@ struct RunOptions {
   bool merge_stderr = false;             // standard error into the same pipe as standard output
   std::string input;                     // what standard input holds, empty by default
   std::vector<std::string> environment;  // NAME=value settings added for the run
+  bool output_closed = false;            // standard output a pipe nobody reads, closed at once
 };
 
 struct RunResult {
@@ -75,9 +77,10 @@ RunResult RunProgram(const std::string& program, const std::vector<std::string>&
 
 // A run started in the background, in a process group of its own.
 struct StartedRun {
-  pid_t pid;
-  int output;  // read end of its standard output
+  pid_t pid;   // also the id of its process group
+  int output;  // read end of its standard output, -1 when closed
   int input;   // its standard input, a file whose position tells how much was read
+  bool ours;   // whether it runs framepack or framepack-inspect
 };
 // Returns a run of program started in folder, not waited for.
 StartedRun StartProgram(const std::string& program, const std::vector<std::string>& args,
@@ -100,6 +103,29 @@ void WriteFile(const std::string& path, const std::string& bytes);
 bool Exists(const std::string& path);
 // Returns whether a process with this id is still running (a zombie counts as gone).
 bool ProcessRunning(pid_t pid);
+// Returns the process id of the ffmpeg that runs in folder, found by its command line and working
+// folder (under wine a Windows program cannot learn its Unix process id), or 0.
+pid_t FfmpegProcessIn(const std::string& folder);
+// Returns whether condition came true within the seconds given, asking every few milliseconds.
+bool WaitFor(const std::function<bool()>& condition, double seconds);
+// Returns "" when the bytes are an honest pack or empty: no more frames counted than complete
+// records back to back from offset 4, each at its own offset. Otherwise what is wrong.
+std::string HonestPack(const std::string& bytes);
+// Returns whether a tmpfs of that many MiB could be mounted on the folder (which is made if
+// missing); reason tells why not.
+bool MountSmallDisk(const std::string& folder, int megabytes, std::string* reason);
+
+// The status of a run that caught the signal and then cleaned up: natively it ends by the signal
+// again, so that a calling shell stops its loop too; the Windows build exits with 1.
+int InterruptedStatus(int signal_number);
+// Whether the Windows build can catch the signal under wine: wine turns SIGINT into Ctrl+C, and
+// ends a program on SIGTERM or SIGHUP without an event it could catch, as TerminateProcess does.
+bool CatchableOnTarget(int signal_number);
+// Returns the signals that end the build under test without a chance to clean up.
+std::vector<int> UncatchableOnTarget();
+inline constexpr char kWineEndsOnTermAndHangUp[] =
+    "wine ends a Windows program on SIGTERM and SIGHUP as TerminateProcess would; the kill cases "
+    "cover that";
 // Returns what ReadPack says of the pack at path ("" when sound), filling records.
 std::string CheckPack(const std::string& path, bool check_jpeg, std::vector<PackRecord>* records);
 // Returns the 4 little-endian bytes of value.
@@ -122,6 +148,9 @@ class WorkFolderTest : public ::testing::Test {
   // Returns the result of framepack run with args in the working directory.
   RunResult Convert(const std::vector<std::string>& args,
                     const RunOptions& options = RunOptions()) const;
+  // Returns framepack started with args in the working directory, not waited for.
+  StartedRun Start(const std::vector<std::string>& args,
+                   const RunOptions& options = RunOptions()) const;
   // Returns the result of framepack-inspect run with args in the working directory.
   RunResult Inspect(const std::vector<std::string>& args) const;
   // Returns the result of the real ffmpeg, standard error discarded, run in the working directory.

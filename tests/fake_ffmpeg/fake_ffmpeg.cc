@@ -4,7 +4,8 @@
 // of the line and takes the escapes \n \r \t \0 \\ and \xHH, and \i for the argument after -i.
 //   out TEXT           print TEXT on standard output
 //   err TEXT           print TEXT on standard error
-//   frame NAME TEXT    write a file holding TEXT (its folders made first)
+//   frame NAME TEXT    write a file holding TEXT (its folders made first); any file that cannot
+//                      be written ends the program with status 96
 //   size NAME BYTES    make a file of BYTES bytes without writing them (sparse where it can)
 //   frames COUNT BYTES write frame00001.jpg and on, each its number in digits padded to BYTES
 //   dir NAME           make a sub-folder
@@ -16,7 +17,6 @@
 //   adopt FOLDER       put FOLDER (relative to the working directory) in place of the scratch
 //   folder size_of FILE INTO  write the size of FILE in bytes, or "missing", into the file INTO
 //   stdin              read standard input to its end and write what came into stdin.txt
-//   pid FILE           write the process id into FILE
 //   exit STATUS        stop with that exit status
 //   crash              stop by writing through a null pointer
 #include <chrono>
@@ -64,17 +64,13 @@ std::string Unescape(const std::string& text, const std::string& input) {
   return bytes;
 }
 
+// Writes the file, or ends the program with status 96 when it cannot, as ffmpeg fails then too.
 void WriteBytes(const fs::path& path, const std::string& bytes) {
   if (path.has_parent_path()) fs::create_directories(path.parent_path());
-  std::ofstream(path, std::ios::binary) << bytes;
-}
-
-// Returns the process id as the kernel knows it: under wine the Unix one, which a test can signal.
-std::string ProcessId() {
-  std::ifstream stat("/proc/self/stat");
-  std::string id;
-  stat >> id;
-  return id;
+  std::ofstream out(path, std::ios::binary);
+  out << bytes;
+  out.close();
+  if (!out) exit(96);
 }
 
 }  // namespace
@@ -173,9 +169,6 @@ int main(int argc, char** argv) {
       char chunk[4096];
       for (size_t n; (n = fread(chunk, 1, sizeof chunk, stdin)) > 0;) got.append(chunk, n);
       WriteBytes("stdin.txt", got);
-    } else if (command == "pid") {
-      words >> name;
-      WriteBytes(name, ProcessId());
     } else if (command == "exit") {
       int status = 0;
       words >> status;
