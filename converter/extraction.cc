@@ -108,7 +108,12 @@ void RunExtractionStage(const ConverterContext& context, FILE*& output) {
   const bool ready = ScratchFolderReady(context, leftovers);
   esi::conditional_step([&] { return !ready; },
                         [&] {
-                          PrintColored(kRed, "Unable to convert %s\n", context.input_path);
+                          // Without a lib folder there is no ffmpeg either, which comes first.
+                          if (FileExists(kFfmpegPath)) {
+                            PrintColored(kRed, "Unable to convert %s\n", context.input_path);
+                          } else {
+                            PrintColored(kRed, "Unable to execute ffmpeg\n");
+                          }
                           AbandonConversion(context, output);
                           return 0;
                         },

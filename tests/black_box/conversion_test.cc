@@ -22,6 +22,7 @@ class ConversionTest : public ClipFolderTest {
     EXPECT_EQ(run.status, 1);
     EXPECT_EQ(ReadFile(At("out.bin")).size(), 0u);
     EXPECT_FALSE(Exists(At("lib/temp")));
+    EXPECT_FALSE(Exists(At("lib/temp.lock")));
   }
 };
 
@@ -105,6 +106,7 @@ TEST_F(ConversionTest, PacksFramesWithTheirSizesAndOffsets) {
     EXPECT_EQ(run.status, 0);
     EXPECT_EQ(ReadFile(At("out.bin")), c.pack) << c.lines.size();
     EXPECT_FALSE(Exists(At("lib/temp")));
+    EXPECT_FALSE(Exists(At("lib/temp.lock")));
   }
 }
 
@@ -149,10 +151,16 @@ TEST_F(ConversionTest, FailedFfmpegIsAFailedConversion) {
 }
 
 TEST_F(ConversionTest, MissingFfmpegCannotBeExecuted) {
-  const RunResult run = Convert({"clip.mp4", "out.bin"});
-  EXPECT_EQ(run.out, kBanner + "Unable to execute ffmpeg\n");
-  EXPECT_EQ(run.status, 1);
-  EXPECT_EQ(ReadFile(At("out.bin")), "");
+  for (const bool lib_folder : {true, false}) {
+    if (!lib_folder) rmdir(At("lib").c_str());
+    const RunResult run = Convert({"clip.mp4", "out.bin"});
+    EXPECT_EQ(run.out, kBanner + "Unable to execute ffmpeg\n");
+    EXPECT_EQ(run.status, 1);
+    EXPECT_EQ(ReadFile(At("out.bin")), "");
+    EXPECT_FALSE(Exists(At("lib/temp")));
+    EXPECT_FALSE(Exists(At("lib/temp.lock")));
+  }
+  EXPECT_FALSE(Exists(At("lib")));
 }
 
 TEST_F(ConversionTest, VanishedScratchFolderCannotBeConverted) {
@@ -201,7 +209,7 @@ TEST_F(ConversionTest, EntryWhosePathDoesNotFitStopsTheConversion) {
 }
 
 TEST_F(ConversionTest, ShortWriteLeavesNoPack) {
-  // Small frames fail only when the output is closed, large ones while they are written.
+  // Small frames fail at the last of the gathered writes, large ones while they are written.
   for (const int frame_size : {60000, 600000}) {
     const std::string size = std::to_string(frame_size);
     FakeFfmpeg({"size frame00001.jpg " + size, "size frame00002.jpg " + size,
