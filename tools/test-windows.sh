@@ -24,4 +24,8 @@ cmake --build "$build" -j"$(nproc)"
 # Make the wine prefix once, before tests start wine side by side.
 WINEPREFIX=$PWD/$build/wineprefix WINEDEBUG=-all /usr/lib/wine/wine64 cmd /c exit >/dev/null 2>&1
 cd "$build"
-ctest --output-on-failure -j"$(nproc)"
+status=0
+ctest --output-on-failure -j"$(nproc)" || status=$?
+# The wine server the tests shared goes with them.
+WINEPREFIX=$PWD/wineprefix /usr/lib/wine/wineserver -k 2>/dev/null || true
+exit "$status"
