@@ -82,6 +82,21 @@ bool FileExists(const char* path) {
   return IdentityOf(path, &ignored);
 }
 
+bool IsStandardStream(const char* path) {
+  BY_HANDLE_FILE_INFORMATION named;
+  if (!IdentityOf(path, &named)) return false;
+  for (const DWORD which : {STD_OUTPUT_HANDLE, STD_ERROR_HANDLE}) {
+    HANDLE stream = GetStdHandle(which);
+    BY_HANDLE_FILE_INFORMATION identity;
+    if (stream != nullptr && stream != INVALID_HANDLE_VALUE &&
+        GetFileType(stream) != FILE_TYPE_CHAR && GetFileInformationByHandle(stream, &identity) &&
+        SameIdentity(identity, named)) {
+      return true;
+    }
+  }
+  return false;
+}
+
 bool SameFile(const char* a, const char* b) {
   BY_HANDLE_FILE_INFORMATION first;
   BY_HANDLE_FILE_INFORMATION second;

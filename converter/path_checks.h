@@ -6,6 +6,10 @@
 
 // Returns whether path names an existing file or folder, through links.
 bool FileExists(const char* path);
+// Returns whether path is the file or pipe that standard output or standard error writes to, so
+// that a pack written there would have framepack's lines or ffmpeg's log mixed into it. A device
+// such as a console or the null device is no file to mix.
+bool IsStandardStream(const char* path);
 // Returns whether both paths exist and name one file (or folder), however they are spelt.
 bool SameFile(const char* a, const char* b);
 // Returns whether path is folder or lies somewhere below it, by spelling or through links.

@@ -19,6 +19,8 @@ bool FindRefusal(const ConverterContext& context, const char** format, const cha
     *format = "Output would overwrite ffmpeg: %s\n";
   } else if (SameFile(context.lock_path, context.output_path)) {
     *format = "Output would overwrite the lock file: %s\n";
+  } else if (IsStandardStream(context.output_path)) {
+    *format = "Output is also standard output or error: %s\n";
   } else if (!QuotesCleanly(context.input_path)) {
     *format = "Unable to pass the path to ffmpeg: %s\n";
     *argument = context.input_path;

@@ -18,8 +18,9 @@ int AnsiColour(int nibble) {
 }  // namespace
 
 HANDLE GetStdHandle(DWORD which) {
-  return which == STD_OUTPUT_HANDLE ? reinterpret_cast<HANDLE>(static_cast<intptr_t>(1))
-                                    : INVALID_HANDLE_VALUE;
+  if (which == STD_OUTPUT_HANDLE) return reinterpret_cast<HANDLE>(static_cast<intptr_t>(1));
+  if (which == STD_ERROR_HANDLE) return reinterpret_cast<HANDLE>(static_cast<intptr_t>(2));
+  return INVALID_HANDLE_VALUE;
 }
 
 BOOL GetConsoleScreenBufferInfo(HANDLE console, CONSOLE_SCREEN_BUFFER_INFO* info) {

@@ -52,6 +52,7 @@ struct SECURITY_ATTRIBUTES;
 #define FILE_TYPE_PIPE 0x0003u
 
 #define STD_OUTPUT_HANDLE (static_cast<DWORD>(-11))
+#define STD_ERROR_HANDLE (static_cast<DWORD>(-12))
 #define FOREGROUND_BLUE 0x0001
 #define FOREGROUND_GREEN 0x0002
 #define FOREGROUND_RED 0x0004
@@ -136,7 +137,7 @@ BOOL CloseHandle(HANDLE handle);
 // size needed (terminating zero included) when it does not fit, or 0 on failure.
 DWORD GetFullPathNameA(LPCSTR path, DWORD size, LPSTR buffer, LPSTR* file_part);
 
-// Returns a handle for standard output.
+// Returns a handle for standard output or standard error.
 HANDLE GetStdHandle(DWORD which);
 // Returns whether standard output is a terminal, filling the current attribute word if it is.
 BOOL GetConsoleScreenBufferInfo(HANDLE console, CONSOLE_SCREEN_BUFFER_INFO* info);

@@ -14,6 +14,7 @@
 #include <termios.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <cstring>
 #include <fstream>
@@ -83,6 +84,33 @@ class WineServer : public ::testing::Environment {
 
 const auto* const kWineServer = ::testing::AddGlobalTestEnvironment(new WineServer);
 
+// Returns the words that run command with its standard streams sent to the files the options
+// name, as a user's shell sends them: natively the files are opened here, for the Windows build
+// cmd.exe opens them, so that the program inherits them from a Windows parent as it would there.
+std::vector<std::string> RedirectedByTheShell(const std::vector<std::string>& command,
+                                              const RunOptions& options) {
+  const std::pair<const std::string&, int> redirects[] = {{options.stdout_to, STDOUT_FILENO},
+                                                          {options.stderr_to, STDERR_FILENO}};
+  if (!kWindowsBuild) {
+    for (const auto& [file, fd] : redirects) {
+      if (!file.empty()) dup2(open(file.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644), fd);
+    }
+    return command;
+  }
+  std::string line;
+  for (size_t i = 1; i < command.size(); ++i) {
+    std::string word = command[i];
+    if (i == 1) {
+      word = "Z:" + word;
+      std::replace(word.begin(), word.end(), '/', '\\');
+    }
+    line += (i > 1 ? " " : "") + word;
+  }
+  if (!options.stdout_to.empty()) line += " > " + options.stdout_to;
+  if (!options.stderr_to.empty()) line += " 2> " + options.stderr_to;
+  return {command[0], "cmd", "/c", line};
+}
+
 [[noreturn]] void StartChild(const std::string& program, const std::vector<std::string>& args,
                              const std::string& folder, const RunOptions& options, int input) {
   if (chdir(folder.c_str()) != 0) _exit(126);
@@ -101,6 +129,9 @@ const auto* const kWineServer = ::testing::AddGlobalTestEnvironment(new WineServ
   for (const std::string& setting : options.environment) putenv(const_cast<char*>(setting.c_str()));
   std::vector<std::string> words = CommandFor(program);
   words.insert(words.end(), args.begin(), args.end());
+  if (!options.stdout_to.empty() || !options.stderr_to.empty()) {
+    words = RedirectedByTheShell(words, options);
+  }
   std::vector<char*> argv;
   for (const std::string& word : words) argv.push_back(const_cast<char*>(word.c_str()));
   argv.push_back(nullptr);
@@ -207,6 +238,10 @@ RunResult FinishRun(const StartedRun& run) {
 RunResult RunProgram(const std::string& program, const std::vector<std::string>& args,
                      const std::string& folder, const RunOptions& options) {
   return FinishRun(StartProgram(program, args, folder, options));
+}
+
+std::string OurLines(const std::string& bytes) {
+  return kWindowsBuild ? WithUnixLineEnds(bytes) : bytes;
 }
 
 bool UnderMemoryTool() {

@@ -31,6 +31,7 @@ inline constexpr char kPosixOnlyFiles[] = "Windows has no FIFOs or sockets in a 
 inline constexpr char kWindowsNamesHoldNoQuote[] = "a Windows file name cannot hold a double quote";
 inline constexpr char kWindowsNamesHoldNoColon[] =
     "a Windows file name cannot hold a colon, so no file there is named like a protocol";
+inline constexpr char kNoDevStdout[] = "Windows has no /dev/stdout to name a pipe by";
 inline constexpr char kPosixLockShim[] =
     "the lock error is made by a POSIX library preloaded into the native build";
 inline constexpr char kWineConsole[] =
@@ -61,6 +62,10 @@ struct RunOptions {
   std::string input;                     // what standard input holds, empty by default
   std::vector<std::string> environment;  // NAME=value settings added for the run
   bool output_closed = false;            // standard output a pipe nobody reads, closed at once
+  // Files of the working folder that standard output or error go to, opened by the target's shell
+  // (cmd.exe for the Windows build); words of the command must then need no quoting.
+  std::string stdout_to;
+  std::string stderr_to;
 };
 
 struct RunResult {
@@ -88,6 +93,8 @@ StartedRun StartProgram(const std::string& program, const std::vector<std::strin
 // Returns the output and status of a started run once it has ended.
 RunResult FinishRun(const StartedRun& run);
 
+// Returns what framepack wrote into a file, with the Windows CR LF as LF (see RunResult.out).
+std::string OurLines(const std::string& bytes);
 // Returns whether our executables run under a sanitizer or a memory checker, which need more
 // address space than a test may leave them.
 bool UnderMemoryTool();

@@ -242,6 +242,32 @@ TEST_F(UserFilesTest, OutputThatIsTheLockIsRefused) {
   EXPECT_FALSE(FfmpegRan());
 }
 
+TEST_F(UserFilesTest, OutputThatIsAlsoStandardOutputOrErrorIsRefused) {
+  FakeFfmpeg({"err ffmpeg's log\\n", "frame frame00001.jpg one"});
+  const std::string refused = "Output is also standard output or error: same.pack\n";
+  RunOptions to_output;
+  to_output.stdout_to = "same.pack";
+  RunResult run = Convert({"clip.mp4", "same.pack"}, to_output);
+  EXPECT_EQ(run.status, 1);
+  EXPECT_EQ(OurLines(ReadFile(At("same.pack"))), kBanner + refused);
+  RunOptions to_error;
+  to_error.stderr_to = "same.pack";
+  run = Convert({"clip.mp4", "same.pack"}, to_error);
+  EXPECT_EQ(run.out, kBanner + refused);
+  EXPECT_EQ(run.status, 1);
+  EXPECT_EQ(ReadFile(At("same.pack")), "");
+  EXPECT_FALSE(FfmpegRan());
+}
+
+TEST_F(UserFilesTest, OutputThatIsTheStandardOutputPipeIsRefused) {
+  SKIP_ON_WINDOWS_BUILD(kNoDevStdout);
+  FakeFfmpeg({"frame frame00001.jpg one"});
+  const RunResult run = Convert({"clip.mp4", "/dev/stdout"});
+  EXPECT_EQ(run.out, kBanner + "Output is also standard output or error: /dev/stdout\n");
+  EXPECT_EQ(run.status, 1);
+  EXPECT_FALSE(FfmpegRan());
+}
+
 TEST_F(UserFilesTest, OutputRefusedOnceCreatedIsRemovedAgain) {
   FakeFfmpeg({"frame frame00001.jpg one"});
   ASSERT_EQ(symlink("lib", At("L").c_str()), 0);
