@@ -70,8 +70,32 @@ void FillFindData(DWORD attributes, const struct stat& st, WIN32_FIND_DATAA* ent
 }
 
 std::string ToPosixPath(const char* path) {
-  std::string result(path);
-  std::replace(result.begin(), result.end(), '\\', '/');
+  std::string slashed(path);
+  std::replace(slashed.begin(), slashed.end(), '\\', '/');
+  if (slashed.empty()) return slashed;
+  // Windows takes "." and ".." by spelling before it follows any link; the kernel here would
+  // follow a link first and go to the parent of its target.
+  const bool absolute = slashed[0] == '/';
+  std::vector<std::string> parts;
+  for (size_t start = 0; start <= slashed.size();) {
+    size_t end = slashed.find('/', start);
+    if (end == std::string::npos) end = slashed.size();
+    const std::string part = slashed.substr(start, end - start);
+    if (part == "..") {
+      if (!parts.empty() && parts.back() != "..") {
+        parts.pop_back();
+      } else if (!absolute) {
+        parts.push_back(part);
+      }
+    } else if (!part.empty() && part != ".") {
+      parts.push_back(part);
+    }
+    start = end + 1;
+  }
+  std::string result = absolute ? "/" : "";
+  for (size_t i = 0; i < parts.size(); ++i) result += (i > 0 ? "/" : "") + parts[i];
+  if (result.empty()) result = ".";
+  if (slashed.back() == '/' && result.back() != '/') result += '/';
   return result;
 }
 

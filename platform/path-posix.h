@@ -4,7 +4,8 @@
 
 #include <string>
 
-// Returns path with every '\' turned into '/'.
+// Returns path with every '\' turned into '/' and "." and ".." taken by spelling, as Windows
+// takes them.
 std::string ToPosixPath(const char* path);
 
 #endif  // FRAMEPACK_PLATFORM_PATH_POSIX_H_

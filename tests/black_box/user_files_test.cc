@@ -56,6 +56,25 @@ TEST_F(UserFilesTest, ScratchFolderThatIsALinkIsRemovedAsALink) {
   }
 }
 
+TEST_F(UserFilesTest, OutputSpeltThroughALinkedScratchFolderGoesWhereItIsSpelt) {
+  // ".." is taken by spelling, as Windows takes it: lib/temp/../out.pack is lib/out.pack, never
+  // the parent of whatever lib/temp links to.
+  mkdir(At("mine").c_str(), 0755);
+  mkdir(At("mine/photos").c_str(), 0755);
+  WriteFile(At("mine/out.pack"), "my own pack");
+  ASSERT_EQ(symlink("../mine/photos", At("lib/temp").c_str()), 0);
+  FakeFfmpeg({"frame frame00001.jpg one"});
+  const RunResult run = Convert({"clip.mp4", "lib/temp/../out.pack"});
+  EXPECT_EQ(ReadFile(At("mine/out.pack")), "my own pack");
+  if (kFolderLinksRemovable) {
+    EXPECT_EQ(run.out, kBanner + kSuccess);
+    EXPECT_EQ(ReadFile(At("lib/out.pack")), U32(1) + Record(4, "one"));
+  } else {
+    EXPECT_EQ(run.out, kBanner + "Unable to convert clip.mp4\n");
+    EXPECT_EQ(ReadFile(At("lib/out.pack")), "");
+  }
+}
+
 TEST_F(UserFilesTest, FolderLinkInsideTheScratchFolderIsNeverFollowed) {
   MakeUsersFolder();
   mkdir(At("made").c_str(), 0755);
