@@ -3,10 +3,12 @@
 
 #include "converter/stages.h"
 #include "platform/interrupt.h"
+#include "platform/standard_streams.h"
 #include "step_kit/step_kit.h"
 #include "support/console.h"
 
 int main(int argc, char** argv) {
+  OpenClosedStandardStreams();
   int exit_status = 0;
   try {
     esi::conditional_step([&] { return argc < 3; },

@@ -77,7 +77,6 @@ int Reap(pid_t pid) {
   // Killed with framepack, however framepack ends; if framepack has ended already, end now.
   prctl(PR_SET_PDEATHSIG, SIGKILL);
   if (getppid() != parent) _exit(127);
-  signal(SIGPIPE, SIG_DFL);  // ignored by framepack, but a program expects the default
   const int null_input = open("/dev/null", O_RDONLY);
   if (null_input < 0 || dup2(null_input, STDIN_FILENO) < 0 || dup2(output, STDOUT_FILENO) < 0) {
     const int error = errno;

@@ -1,6 +1,7 @@
-// Interruptions that framepack can catch: Ctrl+C, SIGTERM and SIGHUP on POSIX; Ctrl+C, Ctrl+Break
-// and closing the console on Windows. Each stops ffmpeg at once and is remembered, so that the
-// run ends like any failure, its output emptied and its scratch folder removed.
+// Interruptions that framepack can catch: Ctrl+C, SIGTERM, SIGHUP and Ctrl+\ on POSIX (unless
+// the caller ignores them); Ctrl+C, Ctrl+Break and closing the console on Windows. Each stops
+// ffmpeg at once and is remembered, so that the run ends like any failure, its output emptied and
+// its scratch folder removed.
 #ifndef FRAMEPACK_PLATFORM_INTERRUPT_H_
 #define FRAMEPACK_PLATFORM_INTERRUPT_H_
 

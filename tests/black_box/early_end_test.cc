@@ -113,6 +113,11 @@ TEST_F(EarlyEndTest, HangUpDuringFfmpeg) {
   InterruptFfmpeg(SIGHUP, true);
 }
 
+TEST_F(EarlyEndTest, QuitKeyDuringFfmpeg) {
+  if (!CatchableOnTarget(SIGQUIT)) GTEST_SKIP() << kWineEndsOnTermAndHangUp;
+  InterruptFfmpeg(SIGQUIT, true);
+}
+
 TEST_F(EarlyEndTest, CtrlCDuringPacking) { InterruptPacking(SIGINT, true); }
 
 TEST_F(EarlyEndTest, TermDuringPacking) {
@@ -139,13 +144,43 @@ TEST_F(EarlyEndTest, KillDuringPackingLeavesAnHonestPack) {
 }
 
 TEST_F(EarlyEndTest, ClosedStandardOutputLetsTheConversionFinish) {
-  FakeFfmpeg({"out working\\n", "frame frame00001.jpg one"});
+  // As with "framepack ... 2>&1 | head -1": ffmpeg's log goes to the closed pipe too.
+  FakeFfmpeg({"out working\\n", "err ffmpeg's log\\n", "frame frame00001.jpg one",
+              "err more of the log\\n"});
   RunOptions options;
   options.output_closed = true;
+  options.merge_stderr = true;
   const RunResult run = Convert({"clip.mp4", "out.bin"}, options);
   EXPECT_EQ(run.status, 0);
   EXPECT_EQ(ReadFile(At("out.bin")), U32(1) + Record(4, "one"));
   ExpectNothingLeft();
+}
+
+TEST_F(EarlyEndTest, StandardStreamsNotOpenAtAll) {
+  // No file framepack opens may take their place: the lock and the pack would get its lines.
+  FakeFfmpeg({"out working\\n", "frame frame00001.jpg one"});
+  RunOptions options;
+  options.streams_closed = true;
+  const RunResult run = Convert({"clip.mp4", "out.bin"}, options);
+  EXPECT_EQ(run.status, 0);
+  EXPECT_EQ(ReadFile(At("out.bin")), U32(1) + Record(4, "one"));
+  ExpectNothingLeft();
+}
+
+TEST_F(EarlyEndTest, HangUpIgnoredAsUnderNohupIsLeftIgnored) {
+  if (!CatchableOnTarget(SIGHUP)) GTEST_SKIP() << kWineEndsOnTermAndHangUp;
+  FakeFfmpeg({"pause 100", "frames 8 0"});
+  RunOptions options;
+  options.hangup_ignored = true;
+  const StartedRun started = Start({"clip.mp4", "out.bin"}, options);
+  ASSERT_TRUE(WaitFor([&] { return Exists(At("lib/temp/frame00002.jpg")); }, 20));
+  kill(started.pid, SIGHUP);
+  const RunResult run = FinishRun(started);
+  EXPECT_EQ(run.out, kBanner + kSuccess);
+  EXPECT_EQ(run.status, 0);
+  std::vector<PackRecord> records;
+  EXPECT_EQ(CheckPack(At("out.bin"), false, &records), "");
+  EXPECT_EQ(records.size(), 8u);
 }
 
 class SmallDiskTest : public EarlyEndTest {

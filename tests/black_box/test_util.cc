@@ -121,9 +121,17 @@ std::vector<std::string> RedirectedByTheShell(const std::vector<std::string>& co
     setrlimit(RLIMIT_AS, &limit);
   }
   if (options.file_size != 0) {
-    signal(SIGXFSZ, SIG_IGN);
+    // framepack ignores the signal itself; wine, which a Windows program cannot tell to, leaves
+    // its default in place, which ends the run. Windows has no such signal.
+    if (kWindowsBuild) signal(SIGXFSZ, SIG_IGN);
     const rlimit limit = {options.file_size, options.file_size};
     setrlimit(RLIMIT_FSIZE, &limit);
+  }
+  if (options.hangup_ignored) signal(SIGHUP, SIG_IGN);
+  if (options.streams_closed) {
+    // wine starts no program at all without its standard input and output.
+    if (!kWindowsBuild) close(STDIN_FILENO);
+    close(STDOUT_FILENO);
   }
   if (kWindowsBuild) SetWineEnvironment();
   for (const std::string& setting : options.environment) putenv(const_cast<char*>(setting.c_str()));
@@ -352,7 +360,7 @@ bool CatchableOnTarget(int signal_number) { return !kWindowsBuild || signal_numb
 
 std::vector<int> UncatchableOnTarget() {
   std::vector<int> signals = {SIGKILL};
-  for (const int signal_number : {SIGTERM, SIGHUP}) {
+  for (const int signal_number : {SIGTERM, SIGHUP, SIGQUIT}) {
     if (!CatchableOnTarget(signal_number)) signals.push_back(signal_number);
   }
   return signals;

@@ -56,12 +56,15 @@ inline constexpr char kPosixNamesKeepCase[] =
 struct RunOptions {
   bool on_terminal = false;              // standard output a raw pseudo-terminal instead of a pipe
   rlim_t address_space = 0;              // RLIMIT_AS for the run, 0 for none
-  rlim_t file_size = 0;                  // RLIMIT_FSIZE for the run (SIGXFSZ ignored), 0 for none
+  rlim_t file_size = 0;                  // RLIMIT_FSIZE for the run, 0 for none
   bool quiet = false;                    // standard error to /dev/null instead of the test's own
   bool merge_stderr = false;             // standard error into the same pipe as standard output
   std::string input;                     // what standard input holds, empty by default
   std::vector<std::string> environment;  // NAME=value settings added for the run
   bool output_closed = false;            // standard output a pipe nobody reads, closed at once
+  bool streams_closed = false;           // standard input and output not open (<&- >&-); under
+                                         // wine standard output alone
+  bool hangup_ignored = false;           // SIGHUP ignored, as under nohup
   // Files of the working folder that standard output or error go to, opened by the target's shell
   // (cmd.exe for the Windows build); words of the command must then need no quoting.
   std::string stdout_to;
@@ -126,13 +129,14 @@ bool MountSmallDisk(const std::string& folder, int megabytes, std::string* reaso
 // again, so that a calling shell stops its loop too; the Windows build exits with 1.
 int InterruptedStatus(int signal_number);
 // Whether the Windows build can catch the signal under wine: wine turns SIGINT into Ctrl+C, and
-// ends a program on SIGTERM or SIGHUP without an event it could catch, as TerminateProcess does.
+// ends a program on SIGTERM, SIGHUP or SIGQUIT without an event it could catch, as
+// TerminateProcess does.
 bool CatchableOnTarget(int signal_number);
 // Returns the signals that end the build under test without a chance to clean up.
 std::vector<int> UncatchableOnTarget();
 inline constexpr char kWineEndsOnTermAndHangUp[] =
-    "wine ends a Windows program on SIGTERM and SIGHUP as TerminateProcess would; the kill cases "
-    "cover that";
+    "wine ends a Windows program on SIGTERM, SIGHUP and SIGQUIT as TerminateProcess would; the "
+    "kill cases cover that";
 // Returns what ReadPack says of the pack at path ("" when sound), filling records.
 std::string CheckPack(const std::string& path, bool check_jpeg, std::vector<PackRecord>* records);
 // Returns the 4 little-endian bytes of value.
