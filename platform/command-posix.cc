@@ -77,6 +77,10 @@ int Reap(pid_t pid) {
   // Killed with framepack, however framepack ends; if framepack has ended already, end now.
   prctl(PR_SET_PDEATHSIG, SIGKILL);
   if (getppid() != parent) _exit(127);
+  // A process group of its own holds whatever it starts in turn, so that all of it can be ended
+  // at once. Its writes to a terminal must not stop it for being in the background.
+  setpgid(0, 0);
+  signal(SIGTTOU, SIG_IGN);
   const int null_input = open("/dev/null", O_RDONLY);
   if (null_input < 0 || dup2(null_input, STDIN_FILENO) < 0 || dup2(output, STDOUT_FILENO) < 0) {
     const int error = errno;
@@ -114,7 +118,10 @@ FILE* StartCommand(const char* command_line) {
   const pid_t parent = getpid();
   const pid_t pid = fork();
   if (pid == 0) BecomeCommand(program, argv, ends[1], report[1], parent);
-  if (pid > 0) g_child = pid;
+  if (pid > 0) {
+    setpgid(pid, pid);  // as the child does, so that no signal finds it in ours
+    g_child = pid;
+  }
   close(ends[1]);
   close(report[1]);
   int exec_error = 0;
@@ -147,11 +154,13 @@ int FinishCommand(FILE* stream) {
   fclose(stream);
   const pid_t pid = g_child;
   const int status = pid > 0 ? Reap(pid) : -1;
+  // Whatever the command started and left running goes with it.
+  if (pid > 0) kill(-pid, SIGKILL);
   g_child = 0;
   return status;
 }
 
 void StopCommand() {
   const pid_t pid = g_child;
-  if (pid > 0) kill(pid, SIGKILL);
+  if (pid > 0) kill(-pid, SIGKILL);
 }

@@ -158,7 +158,9 @@ HANDLE CreateFileA(LPCSTR path, DWORD access, DWORD share, SECURITY_ATTRIBUTES*,
     return Failed(ERROR_INVALID_PARAMETER);
   }
   for (;;) {
-    const int fd = open(posix.c_str(), O_RDWR | O_CREAT | O_NOFOLLOW | O_CLOEXEC, 0666);
+    // Not closed on exec: ffmpeg and what it starts hold the lock too, so that should framepack
+    // be killed, a next run waits for them to end instead of mixing their frames into its own.
+    const int fd = open(posix.c_str(), O_RDWR | O_CREAT | O_NOFOLLOW, 0666);
     if (fd < 0) {
       return Failed(errno == ENOENT || errno == ENOTDIR ? ERROR_PATH_NOT_FOUND
                                                         : ERROR_ACCESS_DENIED);

@@ -21,6 +21,14 @@ class EarlyEndTest : public ClipFolderTest {
  protected:
   // Installs a fake ffmpeg that writes a frame every 50 ms for hours.
   void EndlessFfmpeg() const { FakeFfmpeg({"pause 50", "frames 999999 0"}); }
+  // Installs the fake ffmpeg behind a shell script that starts it without handing over its
+  // process, as some installations do: ffmpeg is then framepack's grandchild.
+  void WrappedFfmpeg(const std::vector<std::string>& lines) const {
+    FakeFfmpeg(lines);
+    ASSERT_EQ(rename(At("lib/ffmpeg.exe").c_str(), At("lib/real_ffmpeg").c_str()), 0);
+    WriteFile(At("lib/ffmpeg.exe"), "#!/bin/sh\n\"$(dirname \"$0\")/real_ffmpeg\" \"$@\"\n");
+    chmod(At("lib/ffmpeg.exe").c_str(), 0755);
+  }
   // Returns the process id of the fake ffmpeg, once it runs and has written two frames.
   pid_t RunningFfmpeg() const {
     EXPECT_TRUE(WaitFor([&] { return Exists(At("lib/temp/frame00002.jpg")); }, 20));
@@ -116,6 +124,31 @@ TEST_F(EarlyEndTest, HangUpDuringFfmpeg) {
 TEST_F(EarlyEndTest, QuitKeyDuringFfmpeg) {
   if (!CatchableOnTarget(SIGQUIT)) GTEST_SKIP() << kWineEndsOnTermAndHangUp;
   InterruptFfmpeg(SIGQUIT, true);
+}
+
+TEST_F(EarlyEndTest, WhatFfmpegStartsEndsWithTheRun) {
+  SKIP_ON_WINDOWS_BUILD(kShellWrapper);
+  WrappedFfmpeg({"pause 50", "frames 999999 0"});
+  const StartedRun started = Start({"clip.mp4", "out.bin"});
+  ASSERT_TRUE(WaitFor([&] { return Exists(At("lib/temp/frame00002.jpg")); }, 20));
+  kill(started.pid, SIGTERM);
+  ExpectInterrupted(FinishRun(started), SIGTERM);
+  EXPECT_TRUE(WaitFor([&] { return ProcessesIn(folder_).empty(); }, 2));
+}
+
+TEST_F(EarlyEndTest, NextRunWaitsForWhatAKilledRunsFfmpegStarted) {
+  SKIP_ON_WINDOWS_BUILD(kShellWrapper);
+  WrappedFfmpeg({"pause 50", "frames 60 0"});
+  const StartedRun started = Start({"clip.mp4", "out.bin"});
+  ASSERT_TRUE(WaitFor([&] { return Exists(At("lib/temp/frame00002.jpg")); }, 20));
+  kill(started.pid, SIGKILL);
+  FinishRun(started);
+  // The wrapper dies with framepack; the ffmpeg it started goes on for a while, lock in hand.
+  FakeFfmpeg({"frame frame00001.jpg one", "frame frame00002.jpg two"});
+  const RunResult next = Convert({"clip.mp4", "out.bin"});
+  EXPECT_EQ(next.out, kBanner + "Waiting for another conversion in this folder...\n" + kSuccess);
+  EXPECT_EQ(ReadFile(At("out.bin")), U32(2) + Record(4, "one") + Record(15, "two"));
+  ExpectNothingLeft();
 }
 
 TEST_F(EarlyEndTest, CtrlCDuringPacking) { InterruptPacking(SIGINT, true); }

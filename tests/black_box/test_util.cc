@@ -299,23 +299,31 @@ bool ProcessRunning(pid_t pid) {
   return state != std::string::npos && state + 2 < line.size() && line[state + 2] != 'Z';
 }
 
-pid_t FfmpegProcessIn(const std::string& folder) {
+std::vector<pid_t> ProcessesIn(const std::string& folder) {
+  std::vector<pid_t> found;
   char real_folder[PATH_MAX];
-  if (realpath(folder.c_str(), real_folder) == nullptr) return 0;
+  if (realpath(folder.c_str(), real_folder) == nullptr) return found;
   DIR* processes = opendir("/proc");
-  pid_t found = 0;
   while (const dirent* entry = processes == nullptr ? nullptr : readdir(processes)) {
-    const std::string at = std::string("/proc/") + entry->d_name;
     char cwd[PATH_MAX];
-    const ssize_t length = readlink((at + "/cwd").c_str(), cwd, sizeof cwd - 1);
-    if (length <= 0 || std::string(cwd, static_cast<size_t>(length)) != real_folder) continue;
-    const std::string command = ReadFile(at + "/cmdline");
-    if (command.rfind("lib\\ffmpeg.exe", 0) == 0 && ProcessRunning(atoi(entry->d_name))) {
-      found = atoi(entry->d_name);
+    const std::string link = std::string("/proc/") + entry->d_name + "/cwd";
+    const ssize_t length = readlink(link.c_str(), cwd, sizeof cwd - 1);
+    if (length > 0 && std::string(cwd, static_cast<size_t>(length)) == real_folder &&
+        ProcessRunning(atoi(entry->d_name))) {
+      found.push_back(atoi(entry->d_name));
     }
   }
   if (processes != nullptr) closedir(processes);
   return found;
+}
+
+pid_t FfmpegProcessIn(const std::string& folder) {
+  for (const pid_t pid : ProcessesIn(folder)) {
+    if (ReadFile("/proc/" + std::to_string(pid) + "/cmdline").rfind("lib\\ffmpeg.exe", 0) == 0) {
+      return pid;
+    }
+  }
+  return 0;
 }
 
 bool WaitFor(const std::function<bool()>& condition, double seconds) {

@@ -32,6 +32,8 @@ inline constexpr char kWindowsNamesHoldNoQuote[] = "a Windows file name cannot h
 inline constexpr char kWindowsNamesHoldNoColon[] =
     "a Windows file name cannot hold a colon, so no file there is named like a protocol";
 inline constexpr char kNoDevStdout[] = "Windows has no /dev/stdout to name a pipe by";
+inline constexpr char kShellWrapper[] =
+    "a shell script cannot stand in for lib\\ffmpeg.exe on Windows";
 inline constexpr char kPosixLockShim[] =
     "the lock error is made by a POSIX library preloaded into the native build";
 inline constexpr char kWineConsole[] =
@@ -113,6 +115,8 @@ void WriteFile(const std::string& path, const std::string& bytes);
 bool Exists(const std::string& path);
 // Returns whether a process with this id is still running (a zombie counts as gone).
 bool ProcessRunning(pid_t pid);
+// Returns the ids of the processes running in folder (their working folder).
+std::vector<pid_t> ProcessesIn(const std::string& folder);
 // Returns the process id of the ffmpeg that runs in folder, found by its command line and working
 // folder (under wine a Windows program cannot learn its Unix process id), or 0.
 pid_t FfmpegProcessIn(const std::string& folder);

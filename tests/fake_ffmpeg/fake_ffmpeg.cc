@@ -29,6 +29,7 @@
 #include <string>
 #include <system_error>
 #include <thread>
+#include <vector>
 
 #include "tests/fake_ffmpeg/binary_output.h"
 
@@ -91,9 +92,13 @@ int main(int argc, char** argv) {
   std::chrono::milliseconds pause(0);
   auto written = [&] { std::this_thread::sleep_for(pause); };
 
-  std::ifstream script("fake.txt", std::ios::binary);
-  std::string line;
-  while (std::getline(script, line)) {
+  // Read whole at the start: a test may write the next run's lines while this one still runs.
+  std::vector<std::string> lines;
+  {
+    std::ifstream script("fake.txt", std::ios::binary);
+    for (std::string line; std::getline(script, line);) lines.push_back(line);
+  }
+  for (const std::string& line : lines) {
     std::istringstream words(line);
     std::string command;
     std::string name;
