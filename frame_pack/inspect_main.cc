@@ -8,6 +8,7 @@
 #include "frame_pack/frame_pack.h"
 #include "platform/platform.h"
 #include "support/chunked_io.h"
+#include "support/version.h"
 
 namespace {
 
@@ -43,9 +44,15 @@ bool ExtractFrames(FILE* pack, const std::vector<PackRecord>& records, const std
 }  // namespace
 
 int main(int argc, char** argv) {
+  if (argc == 2 && std::strcmp(argv[1], "--version") == 0) {
+    printf("framepack-inspect %s\n", kVersion);
+    return 0;
+  }
   const bool extract = argc == 4 && std::strcmp(argv[2], "--extract") == 0;
   if (argc != 2 && !extract) {
-    fprintf(stderr, "usage: framepack-inspect PACK [--extract DIR]\n");
+    fprintf(stderr,
+            "usage: framepack-inspect PACK [--extract DIR]\n"
+            "       framepack-inspect --version\n");
     return 1;
   }
   FILE* pack = nullptr;
