@@ -8,6 +8,7 @@
 #include "frame_pack/frame_pack.h"
 #include "platform/platform.h"
 #include "support/chunked_io.h"
+#include "support/console.h"
 #include "support/version.h"
 
 namespace {
@@ -26,7 +27,7 @@ bool ExtractFrames(FILE* pack, const std::vector<PackRecord>& records, const std
     FILE* frame = nullptr;
     fopen_s(&frame, path.c_str(), "wb");
     if (frame == nullptr) {
-      fprintf(stderr, "Unable to create: %s\n", path.c_str());
+      PrintText(stderr, "Unable to create: %s\n", path.c_str());
       return false;
     }
     const bool copied = _fseeki64(pack, static_cast<int64_t>(records[i].offset + kRecordHeaderSize),
@@ -34,7 +35,7 @@ bool ExtractFrames(FILE* pack, const std::vector<PackRecord>& records, const std
                         fread(body.data(), 1, body.size(), pack) == body.size() &&
                         fwrite(body.data(), 1, body.size(), frame) == body.size();
     if (fclose(frame) != 0 || !copied) {
-      fprintf(stderr, "Unable to write: %s\n", path.c_str());
+      PrintText(stderr, "Unable to write: %s\n", path.c_str());
       return false;
     }
   }
@@ -58,13 +59,13 @@ int main(int argc, char** argv) {
   FILE* pack = nullptr;
   fopen_s(&pack, argv[1], "rb");
   if (pack == nullptr) {
-    fprintf(stderr, "Unable to open: %s\n", argv[1]);
+    PrintText(stderr, "Unable to open: %s\n", argv[1]);
     return 1;
   }
   std::vector<PackRecord> records;
   const std::string fault = ReadPack(pack, true, &records);
   if (!fault.empty()) {
-    fprintf(stderr, "%s: not a sound frame pack: %s\n", argv[1], fault.c_str());
+    PrintText(stderr, "%s: not a sound frame pack: %s\n", argv[1], fault.c_str());
     fclose(pack);
     return 1;
   }
