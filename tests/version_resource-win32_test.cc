@@ -57,7 +57,7 @@ TEST(VersionResourceTest, EachExecutableAsksForUtf8AsItsCodePage) {
     SCOPED_TRACE(executable.file);
     HMODULE module = LoadLibraryExA(executable.file, nullptr, LOAD_LIBRARY_AS_DATAFILE);
     ASSERT_NE(module, nullptr);
-    HRSRC found = FindResourceA(module, MAKEINTRESOURCEA(1), MAKEINTRESOURCEA(24));
+    HRSRC found = FindResourceA(module, CREATEPROCESS_MANIFEST_RESOURCE_ID, RT_MANIFEST);
     ASSERT_NE(found, nullptr);
     const char* bytes = static_cast<const char*>(LockResource(LoadResource(module, found)));
     const std::string manifest(bytes, SizeofResource(module, found));
