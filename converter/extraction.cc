@@ -40,7 +40,7 @@ std::string WithLiteralQuotes(const std::string& options) {
 int DrainCommand(FILE* command) {
   char line[1024];
   std::memset(line, 0, sizeof line);
-  while (fgets(line, sizeof line, command) != nullptr) printf("%s\n", line);
+  while (fgets(line, sizeof line, command) != nullptr) PrintText(stdout, "%s\n", line);
   const int status = FinishCommand(command);
   printf("\n\n");
   return status;

@@ -1,6 +1,6 @@
 #!/usr/bin/env bash
 # Installs what the Windows build needs, cross-builds framepack.exe and its tests with mingw-w64
-# and runs them under wine, the end-to-end runs with a real Windows ffmpeg.
+# (the preset "windows") and runs them under wine, the end-to-end runs with a real Windows ffmpeg.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 source tools/packages.sh
@@ -18,14 +18,13 @@ if [ ! -f "$ffmpeg" ]; then
     mv package/ffmpeg.exe . && rmdir package && rm ffmpeg-installer-win32-x64-4.1.0.tgz)
 fi
 
-cmake -S . -B "$build" -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-w64.cmake -DFRAMEPACK_WERROR=ON \
-  -DFRAMEPACK_TESTS=ON -DFRAMEPACK_WINDOWS_FFMPEG="$ffmpeg"
-cmake --build "$build" -j"$(nproc)"
+# The preset "windows" builds in $build and takes ffmpeg from there.
+cmake --preset windows -DFRAMEPACK_WERROR=ON
+cmake --build --preset windows -j"$(nproc)"
 # Make the wine prefix once, before tests start wine side by side.
 WINEPREFIX=$PWD/$build/wineprefix WINEDEBUG=-all /usr/lib/wine/wine64 cmd /c exit >/dev/null 2>&1
-cd "$build"
 status=0
-ctest --output-on-failure -j"$(nproc)" || status=$?
+ctest --preset windows -j"$(nproc)" || status=$?
 # The wine server the tests shared goes with them.
-WINEPREFIX=$PWD/wineprefix /usr/lib/wine/wineserver -k 2>/dev/null || true
+WINEPREFIX=$PWD/$build/wineprefix /usr/lib/wine/wineserver -k 2>/dev/null || true
 exit "$status"

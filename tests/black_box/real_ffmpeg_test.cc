@@ -91,6 +91,22 @@ TEST_F(RealFfmpegTest, ScriptsInputOddNamesAndShellCharactersReachNoOneElse) {
   EXPECT_TRUE(bodies == stream.out) << "pack bodies differ from ffmpeg's own stream";
 }
 
+TEST_F(RealFfmpegTest, NamesInAnyScriptConvert) {
+  const std::string input = "vidéo-日本.mp4";
+  const std::string output = "パック-é.bin";
+  WriteFile(At(input), ReadFile(At("clip.mp4")));
+  const RunResult run = Convert({input, output}, Quiet());
+  EXPECT_EQ(run.out, kBanner + kSuccess);
+  EXPECT_EQ(run.status, 0);
+  size_t frames = 0;
+  const std::string bodies = Bodies(At(output), &frames);
+  EXPECT_EQ(frames, 10u);
+  const RunResult stream = Ffmpeg(
+      {"-v", "error", "-i", "clip.mp4", "-q:v", "1", "-f", "image2pipe", "-c:v", "mjpeg", "-"});
+  ASSERT_EQ(stream.status, 0);
+  EXPECT_TRUE(bodies == stream.out) << "pack bodies differ from ffmpeg's own stream";
+}
+
 TEST_F(RealFfmpegTest, InputOrOptionsFfmpegRejectsFailTheConversion) {
   WriteFile(At("text.mp4"), "this is no video\n");
   WriteFile(At("empty.mp4"), "");

@@ -48,6 +48,8 @@ void SetWineEnvironment() {
   setenv("WINEDEBUG", "-all", 1);
   // A crash ends the program at once, without wine's debugger writing its report to its output.
   setenv("WINEDLLOVERRIDES", "winedbg.exe=d", 1);
+  // wine reads Unix arguments and names, and writes to a terminal, in the locale's character set.
+  setenv("LC_ALL", "C.UTF-8", 1);
 }
 
 // Runs a program of wine's with no standard stream of ours and waits for it; returns nothing.

@@ -49,6 +49,8 @@ inline const bool kRemovesNamesWindowsCannotHold = !kWindowsBuild;
 // Why a case cannot run on the native build.
 inline constexpr char kPosixNamesKeepCase[] =
     "POSIX names keep their case: CLIP.MP4 is another file";
+inline constexpr char kPosixTerminalsHaveNoCodePage[] =
+    "a POSIX terminal has no code page: it shows the bytes as its locale says";
 
 #define SKIP_ON_WINDOWS_BUILD(reason) \
   if (kWindowsBuild) GTEST_SKIP() << (reason)

@@ -17,6 +17,7 @@
 //   adopt FOLDER       put FOLDER (relative to the working directory) in place of the scratch
 //   folder size_of FILE INTO  write the size of FILE in bytes, or "missing", into the file INTO
 //   stdin              read standard input to its end and write what came into stdin.txt
+//   code_page INTO     add a line to the file INTO: the console's output code page, 0 for none
 //   exit STATUS        stop with that exit status
 //   crash              stop by writing through a null pointer
 #include <chrono>
@@ -32,6 +33,7 @@
 #include <vector>
 
 #include "tests/fake_ffmpeg/binary_output.h"
+#include "tests/fake_ffmpeg/code_page.h"
 
 namespace fs = std::filesystem;
 
@@ -174,6 +176,9 @@ int main(int argc, char** argv) {
       char chunk[4096];
       for (size_t n; (n = fread(chunk, 1, sizeof chunk, stdin)) > 0;) got.append(chunk, n);
       WriteBytes("stdin.txt", got);
+    } else if (command == "code_page") {
+      words >> name;
+      std::ofstream(name, std::ios::binary | std::ios::app) << ConsoleCodePage() << "\n";
     } else if (command == "exit") {
       int status = 0;
       words >> status;

@@ -1,0 +1,3 @@
+#include "tests/fake_ffmpeg/code_page.h"
+
+unsigned ConsoleCodePage() { return 0; }

@@ -1,0 +1,5 @@
+#include <windows.h>
+
+#include "tests/fake_ffmpeg/code_page.h"
+
+unsigned ConsoleCodePage() { return GetConsoleOutputCP(); }
