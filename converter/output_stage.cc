@@ -26,25 +26,26 @@ void DropRefusedOutput(FILE*& output, bool created) {
   if (!made.empty()) DeleteFileA(made.data());
 }
 
-// A link can send a new output into the scratch folder, where the extraction would delete it;
-// only once the output exists does its real place show.
+// Refuses the output if, now that it exists, it shows to be what must not be written.
 void RunCreatedOutputCheck(const ConverterContext& context, FILE*& output, bool created) {
-  esi::conditional_step([&] { return LiesInside(context.output_path, context.scratch_folder); },
-                        [&] {
-                          PrintColored(kRed, "%s lies inside the scratch folder lib/temp.\n",
-                                       context.output_path);
-                          DropRefusedOutput(output, created);
-                          context.exit_status = 1;
-                          return 0;
-                        },
-                        [&] {
-                          try {
-                            RunExtractionStage(context, output);
-                          } catch (const std::exception&) {
-                            AbandonOutOfMemory(context, output);
-                          }
-                          return 0;
-                        });
+  const char* format = nullptr;
+  bool users_file = true;
+  esi::conditional_step(
+      [&] { return FindOpenOutputRefusal(context, output, &format, &users_file); },
+      [&] {
+        PrintColored(kRed, format, context.output_path);
+        DropRefusedOutput(output, created && !users_file);
+        context.exit_status = 1;
+        return 0;
+      },
+      [&] {
+        try {
+          RunExtractionStage(context, output);
+        } catch (const std::exception&) {
+          AbandonOutOfMemory(context, output);
+        }
+        return 0;
+      });
 }
 
 }  // namespace

@@ -97,6 +97,14 @@ bool IsStandardStream(const char* path) {
   return false;
 }
 
+bool IsOpenAs(FILE* stream, const char* path) {
+  BY_HANDLE_FILE_INFORMATION open;
+  BY_HANDLE_FILE_INFORMATION named;
+  return GetFileInformationByHandle(reinterpret_cast<HANDLE>(_get_osfhandle(_fileno(stream))),
+                                    &open) &&
+         IdentityOf(path, &named) && SameIdentity(open, named);
+}
+
 bool SameFile(const char* a, const char* b) {
   BY_HANDLE_FILE_INFORMATION first;
   BY_HANDLE_FILE_INFORMATION second;

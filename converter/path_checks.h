@@ -2,6 +2,7 @@
 #ifndef FRAMEPACK_CONVERTER_PATH_CHECKS_H_
 #define FRAMEPACK_CONVERTER_PATH_CHECKS_H_
 
+#include <cstdio>
 #include <string>
 
 // Returns whether path names an existing file or folder, through links.
@@ -12,6 +13,8 @@ bool FileExists(const char* path);
 bool IsStandardStream(const char* path);
 // Returns whether both paths exist and name one file (or folder), however they are spelt.
 bool SameFile(const char* a, const char* b);
+// Returns whether the open stream is the file that path names.
+bool IsOpenAs(FILE* stream, const char* path);
 // Returns whether path is folder or lies somewhere below it, by spelling or through links.
 bool LiesInside(const char* path, const char* folder);
 // Returns whether path reaches ffmpeg unchanged when put between double quotes on its command line.

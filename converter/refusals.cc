@@ -35,6 +35,24 @@ bool FindRefusal(const ConverterContext& context, const char** format, const cha
 
 }  // namespace
 
+bool FindOpenOutputRefusal(const ConverterContext& context, FILE* output, const char** format,
+                           bool* users_file) {
+  *users_file = true;
+  if (IsOpenAs(output, context.input_path)) {
+    *format = "Output would overwrite the input: %s\n";
+  } else if (IsOpenAs(output, kFfmpegPath)) {
+    *format = "Output would overwrite ffmpeg: %s\n";
+  } else if (IsOpenAs(output, context.lock_path)) {
+    *format = "Output would overwrite the lock file: %s\n";
+  } else if (LiesInside(context.output_path, context.scratch_folder)) {
+    *format = "%s lies inside the scratch folder lib/temp.\n";
+    *users_file = false;
+  } else {
+    return false;
+  }
+  return true;
+}
+
 void RunRefusalCheck(const ConverterContext& context) {
   const char* format = nullptr;
   const char* argument = nullptr;

@@ -19,7 +19,7 @@ bool MayBeOurLock(const char* lock_path) {
          data.nFileSizeHigh == 0 && data.nFileSizeLow == 0;
 }
 
-// Returns whether the folder that holds path exists.
+// Returns whether the folder that holds path exists (as a folder).
 bool FolderOfExists(const char* path) {
   char folder[kPathBufferSize];
   const char* cut = std::strrchr(path, '/');
@@ -27,7 +27,8 @@ bool FolderOfExists(const char* path) {
   if (back != nullptr && (cut == nullptr || back > cut)) cut = back;
   if (cut == nullptr) return true;
   FormatPath(folder, "%.*s", static_cast<int>(cut - path), path);
-  return GetFileAttributesA(folder) != INVALID_FILE_ATTRIBUTES;
+  const DWORD attributes = GetFileAttributesA(folder);
+  return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY);
 }
 
 // Returns the lock, taken after waiting for any other conversion that holds it: the file exists
@@ -37,6 +38,9 @@ bool FolderOfExists(const char* path) {
 HANDLE TakeLock(const char* lock_path, bool& failed) {
   failed = !MayBeOurLock(lock_path);
   bool waiting = false;
+  // A lock file its last holder has just let go of can stay in the way for a moment, while
+  // something else (a virus scanner, say) still has it open: Windows refuses it until then.
+  int refusals_left = 50;
   while (!failed) {
     HANDLE lock = CreateFileA(
         lock_path, GENERIC_READ | GENERIC_WRITE | DELETE, 0, nullptr, OPEN_ALWAYS,
@@ -44,7 +48,9 @@ HANDLE TakeLock(const char* lock_path, bool& failed) {
     if (lock != INVALID_HANDLE_VALUE) return lock;
     const DWORD error = GetLastError();
     if (error == ERROR_PATH_NOT_FOUND && !FolderOfExists(lock_path)) return lock;
-    failed = error != ERROR_SHARING_VIOLATION || Interrupted();
+    const bool held =
+        error == ERROR_SHARING_VIOLATION || (error == ERROR_ACCESS_DENIED && --refusals_left > 0);
+    failed = !held || Interrupted();
     if (!failed && !waiting) {
       printf("Waiting for another conversion in this folder...\n");
       fflush(stdout);

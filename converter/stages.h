@@ -21,6 +21,13 @@ void RunInputCheck(const ConverterContext& context);
 void RunWithScratchLock(const ConverterContext& context);
 // Refuses what would lose or damage a file of the user's, then runs the output stage.
 void RunRefusalCheck(const ConverterContext& context);
+// Returns whether the output, now open as output, must be refused after all, with the red line's
+// format; users_file tells whether what was opened is a file of the user's (never to be deleted)
+// rather than one this run may have made. Only once it exists does its real place show: a link
+// may send a new output into the scratch folder, and on Windows "clip.mp4:x" names a stream of
+// the input.
+bool FindOpenOutputRefusal(const ConverterContext& context, FILE* output, const char** format,
+                           bool* users_file);
 // Creates or empties the output, which stays open through extraction and packing.
 void RunOutputStage(const ConverterContext& context);
 // An open folder (see platform/folder.h), closed when let go.

@@ -151,16 +151,18 @@ TEST_F(ConversionTest, FailedFfmpegIsAFailedConversion) {
 }
 
 TEST_F(ConversionTest, MissingFfmpegCannotBeExecuted) {
-  for (const bool lib_folder : {true, false}) {
-    if (!lib_folder) rmdir(At("lib").c_str());
+  // An empty lib folder, none at all, and a file of that name.
+  for (const std::string lib : {"folder", "none", "file"}) {
+    if (lib == "none") rmdir(At("lib").c_str());
+    if (lib == "file") WriteFile(At("lib"), "not a folder");
     const RunResult run = Convert({"clip.mp4", "out.bin"});
-    EXPECT_EQ(run.out, kBanner + "Unable to execute ffmpeg\n");
+    EXPECT_EQ(run.out, kBanner + "Unable to execute ffmpeg\n") << lib;
     EXPECT_EQ(run.status, 1);
     EXPECT_EQ(ReadFile(At("out.bin")), "");
     EXPECT_FALSE(Exists(At("lib/temp")));
     EXPECT_FALSE(Exists(At("lib/temp.lock")));
   }
-  EXPECT_FALSE(Exists(At("lib")));
+  EXPECT_EQ(ReadFile(At("lib")), "not a folder");
 }
 
 TEST_F(ConversionTest, VanishedScratchFolderCannotBeConverted) {
