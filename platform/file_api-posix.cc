@@ -126,7 +126,6 @@ BOOL DeleteFileA(LPCSTR path) {
   const std::string posix = ToPosixPath(path);
   struct stat st;
   if (lstat(posix.c_str(), &st) != 0 || S_ISDIR(st.st_mode)) return FALSE;
-  if (S_ISREG(st.st_mode) && !(st.st_mode & S_IWUSR)) return FALSE;
   return unlink(posix.c_str()) == 0;
 }
 

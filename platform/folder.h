@@ -21,9 +21,8 @@ HANDLE FindFirstEntry(HANDLE folder, WIN32_FIND_DATAA* entry);
 // Returns a stream for reading the regular file name of folder, or null: for a link, a device, a
 // name that no Windows file can have, or a file that cannot be opened.
 FILE* OpenEntry(HANDLE folder, const char* name);
-// Returns whether the entry name of folder was deleted: a file or link as DeleteFileA would (a
-// read-only file stays), a folder (empty by then) as RemoveDirectoryA would. A link goes itself;
-// its target stays.
+// Returns whether the entry name of folder was deleted: a file or link (on Windows not a read-only
+// file; on POSIX its name goes), or a folder, empty by then. A link goes itself; its target stays.
 BOOL DeleteEntry(HANDLE folder, const char* name);
 
 #endif  // FRAMEPACK_PLATFORM_FOLDER_H_

@@ -103,7 +103,7 @@ BOOL CreateDirectoryA(LPCSTR path, SECURITY_ATTRIBUTES* security);
 BOOL FindNextFileA(HANDLE listing, WIN32_FIND_DATAA* entry);
 // Returns whether the listing was closed.
 BOOL FindClose(HANDLE listing);
-// Returns whether the file (or link) was deleted; a read-only file is refused, as on Windows.
+// Returns whether the file (or link) was deleted; unlike on Windows, a read-only file's name goes.
 BOOL DeleteFileA(LPCSTR path);
 // Returns whether the empty folder was removed.
 BOOL RemoveDirectoryA(LPCSTR path);

@@ -8,6 +8,8 @@
 #include <pty.h>
 #include <signal.h>
 #include <stdlib.h>
+#include <linux/fs.h>
+#include <sys/ioctl.h>
 #include <sys/mount.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
@@ -265,13 +267,40 @@ std::string MakeTempFolder() {
   return pattern;
 }
 
+// Returns nothing; takes away the immutable attribute the fake ffmpeg may have given the file.
+void MakeDeletable(const char* path) {
+  const int fd = open(path, O_RDONLY | O_NOFOLLOW | O_CLOEXEC);
+  int flags = 0;
+  if (fd >= 0 && ioctl(fd, FS_IOC_GETFLAGS, &flags) == 0 && (flags & FS_IMMUTABLE_FL)) {
+    flags &= ~FS_IMMUTABLE_FL;
+    ioctl(fd, FS_IOC_SETFLAGS, &flags);
+  }
+  if (fd >= 0) close(fd);
+}
+
 void RemoveAll(const std::string& path) {
   nftw(
       path.c_str(),
-      [](const char* entry, const struct stat*, int type, FTW*) {
-        return type == FTW_DP ? rmdir(entry) : unlink(entry);
+      [](const char* entry, const struct stat* st, int type, FTW*) {
+        if (type == FTW_DP) return rmdir(entry);
+        if (S_ISREG(st->st_mode)) MakeDeletable(entry);
+        return unlink(entry);
       },
       64, FTW_DEPTH | FTW_PHYS);
+}
+
+std::string WhyNoUndeletableFiles() {
+  if (kWindowsBuild) return "";
+  const std::string probe = MakeTempFolder() + "/probe";
+  WriteFile(probe, "");
+  const int fd = open(probe.c_str(), O_RDONLY | O_CLOEXEC);
+  int flags = 0;
+  const bool made = fd >= 0 && ioctl(fd, FS_IOC_GETFLAGS, &flags) == 0 &&
+                    (flags |= FS_IMMUTABLE_FL, ioctl(fd, FS_IOC_SETFLAGS, &flags) == 0);
+  if (fd >= 0) close(fd);
+  RemoveAll(probe.substr(0, probe.rfind('/')));
+  return made ? "" : "no file here can be made immutable (root and a file system that keeps the "
+                     "attribute are needed): " + std::string(strerror(errno));
 }
 
 std::string ReadFile(const std::string& path) {

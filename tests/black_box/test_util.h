@@ -36,6 +36,9 @@ inline constexpr char kShellWrapper[] =
     "a shell script cannot stand in for lib\\ffmpeg.exe on Windows";
 inline constexpr char kPosixLockShim[] =
     "the lock error is made by a POSIX library preloaded into the native build";
+inline constexpr char kWineRootWritesReadOnlyFiles[] =
+    "Windows keeps a read-only file, which ffmpeg then cannot write either; wine run as root "
+    "writes it all the same";
 inline constexpr char kWineConsole[] =
     "wine draws a console on a terminal with sequences of its own, so the bytes are wine's";
 
@@ -49,6 +52,9 @@ inline const bool kRemovesNamesWindowsCannotHold = !kWindowsBuild;
 // Why a case cannot run on the native build.
 inline constexpr char kPosixNamesKeepCase[] =
     "POSIX names keep their case: CLIP.MP4 is another file";
+inline constexpr char kNoWritableLeftover[] =
+    "natively a file framepack cannot delete cannot be written either; wine, run as root, writes "
+    "a read-only file that it cannot delete";
 inline constexpr char kPosixTerminalsHaveNoCodePage[] =
     "a POSIX terminal has no code page: it shows the bytes as its locale says";
 
@@ -127,6 +133,10 @@ bool WaitFor(const std::function<bool()>& condition, double seconds);
 // Returns "" when the bytes are an honest pack or empty: no more frames counted than complete
 // records back to back from offset 4, each at its own offset. Otherwise what is wrong.
 std::string HonestPack(const std::string& bytes);
+// Returns "" when the fake ffmpeg can make a file that neither it nor framepack can delete or
+// write (Windows: read-only; natively: immutable, which needs root and a file system that keeps
+// the attribute), otherwise why not.
+std::string WhyNoUndeletableFiles();
 // Returns whether a tmpfs of that many MiB could be mounted on the folder (which is made if
 // missing); reason tells why not.
 bool MountSmallDisk(const std::string& folder, int megabytes, std::string* reason);

@@ -88,6 +88,19 @@ TEST_F(UserFilesTest, FolderLinkInsideTheScratchFolderIsNeverFollowed) {
   EXPECT_EQ(Exists(At("lib/temp")), !kFolderLinksRemovable);
 }
 
+TEST_F(UserFilesTest, ReadOnlySecondNameOfAUsersFileIsNeverWrittenThrough) {
+  SKIP_ON_WINDOWS_BUILD(kWineRootWritesReadOnlyFiles);
+  // Left in the scratch folder from before, a read-only second name of the user's photo.
+  WriteFile(At("photo.jpg"), "the user's photo");
+  chmod(At("photo.jpg").c_str(), 0444);
+  mkdir(At("lib/temp").c_str(), 0755);
+  ASSERT_EQ(link(At("photo.jpg").c_str(), At("lib/temp/frame00001.jpg").c_str()), 0);
+  FakeFfmpeg({"frame frame00001.jpg one"});
+  const RunResult run = Convert({"clip.mp4", "out.bin"});
+  EXPECT_EQ(ReadFile(At("photo.jpg")), "the user's photo");
+  ExpectConverted(run);
+}
+
 TEST_F(UserFilesTest, NameWithBackslashesReachesNothingOutsideTheScratchFolder) {
   WriteFile(At("victim"), "the user's file");
   mkdir(At("made").c_str(), 0755);

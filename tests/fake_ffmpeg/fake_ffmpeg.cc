@@ -10,7 +10,7 @@
 //   frames COUNT BYTES write frame00001.jpg and on, each its number in digits padded to BYTES
 //   dir NAME           make a sub-folder
 //   link NAME TARGET   make a symbolic link (exit 98 where links cannot be made)
-//   readonly NAME      make a file read-only
+//   undeletable NAME   make a file that can be neither deleted nor written (exit 95 if it cannot)
 //   pause MS           wait MS milliseconds after every file written from here on
 //   sleep MS           wait MS milliseconds now
 //   remove_folder      remove the scratch folder with everything in it
@@ -33,6 +33,7 @@
 #include <vector>
 
 #include "tests/fake_ffmpeg/binary_output.h"
+#include "tests/fake_ffmpeg/undeletable.h"
 #include "tests/fake_ffmpeg/code_page.h"
 
 namespace fs = std::filesystem;
@@ -146,11 +147,9 @@ int main(int argc, char** argv) {
       std::error_code failed;
       fs::create_symlink(target, frames / name, failed);
       if (failed) return 98;
-    } else if (command == "readonly") {
+    } else if (command == "undeletable") {
       words >> name;
-      fs::permissions(frames / name,
-                      fs::perms::owner_write | fs::perms::group_write | fs::perms::others_write,
-                      fs::perm_options::remove);
+      if (!MakeUndeletable((frames / name).string())) return 95;
     } else if (command == "pause" || command == "sleep") {
       long ms = 0;
       words >> ms;
