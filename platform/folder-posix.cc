@@ -29,6 +29,32 @@ HANDLE HandleOf(int fd) {
 
 constexpr int kFolderFlags = O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC;
 
+// Returns whether the open folder is mounted in its place rather than made there: as a junction
+// or mount point on Windows, what it holds is somebody else's.
+bool IsMountedHere(int fd) {
+  // The mount id tells a bind mount of the same file system too, where the kernel knows it.
+  struct statx self;
+  struct statx parent;
+  if (statx(fd, "", AT_EMPTY_PATH, STATX_MNT_ID, &self) == 0 &&
+      statx(fd, "..", 0, STATX_MNT_ID, &parent) == 0 && (self.stx_mask & STATX_MNT_ID) &&
+      (parent.stx_mask & STATX_MNT_ID)) {
+    return self.stx_mnt_id != parent.stx_mnt_id;
+  }
+  struct stat self_stat;
+  struct stat parent_stat;
+  return fstat(fd, &self_stat) != 0 || fstatat(fd, "..", &parent_stat, 0) != 0 ||
+         self_stat.st_dev != parent_stat.st_dev;
+}
+
+// Returns the folder open as fd, or INVALID_HANDLE_VALUE (fd closed) when it is mounted there.
+HANDLE OurFolder(int fd) {
+  if (fd >= 0 && IsMountedHere(fd)) {
+    close(fd);
+    return INVALID_HANDLE_VALUE;
+  }
+  return HandleOf(fd);
+}
+
 // Fills entry with the next name that can still be queried; false when none is left.
 bool Deliver(Listing* listing, WIN32_FIND_DATAA* entry) {
   while (listing->next < listing->names.size()) {
@@ -46,11 +72,11 @@ bool Deliver(Listing* listing, WIN32_FIND_DATAA* entry) {
 }  // namespace
 
 HANDLE OpenFolder(const char* path) {
-  return HandleOf(open(ToPosixPath(path).c_str(), kFolderFlags));
+  return OurFolder(open(ToPosixPath(path).c_str(), kFolderFlags));
 }
 
 HANDLE OpenSubfolder(HANDLE folder, const char* name) {
-  return HandleOf(openat(FdOf(folder), name, kFolderFlags));
+  return OurFolder(openat(FdOf(folder), name, kFolderFlags));
 }
 
 BOOL CloseFolder(HANDLE folder) { return close(FdOf(folder)) == 0; }

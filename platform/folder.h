@@ -8,7 +8,7 @@
 #include "platform/platform.h"
 
 // Returns the real folder at path, or INVALID_HANDLE_VALUE when it is missing, is no folder, or
-// is a link or junction (which is never followed).
+// is a link, a junction or a mount point (which is never followed).
 HANDLE OpenFolder(const char* path);
 // Returns the real sub-folder name of folder the same way.
 HANDLE OpenSubfolder(HANDLE folder, const char* name);

@@ -5,10 +5,10 @@
 #include <fcntl.h>
 #include <ftw.h>
 #include <limits.h>
+#include <linux/fs.h>
 #include <pty.h>
 #include <signal.h>
 #include <stdlib.h>
-#include <linux/fs.h>
 #include <sys/ioctl.h>
 #include <sys/mount.h>
 #include <sys/stat.h>
@@ -299,8 +299,10 @@ std::string WhyNoUndeletableFiles() {
                     (flags |= FS_IMMUTABLE_FL, ioctl(fd, FS_IOC_SETFLAGS, &flags) == 0);
   if (fd >= 0) close(fd);
   RemoveAll(probe.substr(0, probe.rfind('/')));
-  return made ? "" : "no file here can be made immutable (root and a file system that keeps the "
-                     "attribute are needed): " + std::string(strerror(errno));
+  return made ? ""
+              : "no file here can be made immutable (root and a file system that keeps the "
+                "attribute are needed): " +
+                    std::string(strerror(errno));
 }
 
 std::string ReadFile(const std::string& path) {
@@ -429,8 +431,14 @@ void WorkFolderTest::SetUp() {
 }
 
 void WorkFolderTest::TearDown() {
-  // Small disks mounted inside go first, whatever the test left.
-  for (const std::string& inside : {At("full"), folder_}) umount2(inside.c_str(), MNT_DETACH);
+  // What a test mounted inside goes first, the deepest first.
+  std::vector<std::string> mounted;
+  std::ifstream mounts("/proc/self/mounts");
+  for (std::string device, point, rest; mounts >> device >> point && std::getline(mounts, rest);) {
+    if (point == folder_ || point.rfind(folder_ + "/", 0) == 0) mounted.push_back(point);
+  }
+  std::sort(mounted.rbegin(), mounted.rend());
+  for (const std::string& point : mounted) umount2(point.c_str(), MNT_DETACH);
   RemoveAll(folder_);
 }
 

@@ -39,6 +39,8 @@ inline constexpr char kPosixLockShim[] =
 inline constexpr char kWineRootWritesReadOnlyFiles[] =
     "Windows keeps a read-only file, which ffmpeg then cannot write either; wine run as root "
     "writes it all the same";
+inline constexpr char kWineNoMountPoints[] =
+    "a folder mounted in place (a junction or mount point on Windows) cannot be made under wine";
 inline constexpr char kWineConsole[] =
     "wine draws a console on a terminal with sequences of its own, so the bytes are wine's";
 

@@ -56,6 +56,19 @@ TEST_F(UserFilesTest, ScratchFolderThatIsALinkIsRemovedAsALink) {
   }
 }
 
+TEST_F(UserFilesTest, ScratchFolderMountedInPlaceIsNeverCleared) {
+  SKIP_ON_WINDOWS_BUILD(kWineNoMountPoints);
+  std::string reason;
+  if (!MountSmallDisk(At("lib/temp"), 1, &reason)) GTEST_SKIP() << reason;
+  WriteFile(At("lib/temp/frame00001.jpg"), "somebody's picture");
+  FakeFfmpeg({"frame frame00001.jpg one"});
+  const RunResult run = Convert({"clip.mp4", "out.bin"});
+  EXPECT_EQ(run.out, kBanner + "Unable to convert clip.mp4\n");
+  EXPECT_EQ(run.status, 1);
+  EXPECT_EQ(ReadFile(At("lib/temp/frame00001.jpg")), "somebody's picture");
+  EXPECT_FALSE(FfmpegRan());
+}
+
 TEST_F(UserFilesTest, OutputSpeltThroughALinkedScratchFolderGoesWhereItIsSpelt) {
   // ".." is taken by spelling, as Windows takes it: lib/temp/../out.pack is lib/out.pack, never
   // the parent of whatever lib/temp links to.
