@@ -16,6 +16,7 @@ void AbandonConversion(const ConverterContext& context, FILE*& output) {
     fclose(output);
     output = nullptr;
   }
+  ReleaseScratchLock(context);
   context.exit_status = 1;
 }
 

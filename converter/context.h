@@ -4,6 +4,7 @@
 
 #include <string>
 
+#include "platform/platform.h"
 #include "support/format.h"
 
 // Where ffmpeg is run from, below the working directory.
@@ -15,6 +16,7 @@ struct ConverterContext {
   const std::string& options;
   const char (&scratch_folder)[kPathBufferSize];
   const char (&lock_path)[kPathBufferSize];  // beside the scratch folder
+  HANDLE& lock;                              // the lock while it is held, else invalid
   int& exit_status;
 };
 

@@ -28,5 +28,6 @@ void RunConverterBody(int argc, char** argv, int& exit_status) {
   FormatPath(scratch_folder, "lib/temp");
   char lock_path[kPathBufferSize];
   FormatPath(lock_path, "%s.lock", scratch_folder);
-  RunInputCheck({argv[1], argv[2], options, scratch_folder, lock_path, exit_status});
+  HANDLE lock = INVALID_HANDLE_VALUE;
+  RunInputCheck({argv[1], argv[2], options, scratch_folder, lock_path, lock, exit_status});
 }

@@ -40,9 +40,13 @@ std::string WithLiteralQuotes(const std::string& options) {
 int DrainCommand(FILE* command) {
   char line[1024];
   std::memset(line, 0, sizeof line);
-  while (fgets(line, sizeof line, command) != nullptr) PrintText(stdout, "%s\n", line);
+  // Once interrupted, nothing more is printed before the clean-up: a reader of our output that
+  // has stopped reading would hold the run up halfway.
+  while (fgets(line, sizeof line, command) != nullptr) {
+    if (!Interrupted()) PrintText(stdout, "%s\n", line);
+  }
   const int status = FinishCommand(command);
-  printf("\n\n");
+  if (!Interrupted()) printf("\n\n");
   return status;
 }
 
@@ -75,12 +79,13 @@ void RunCommandStage(const ConverterContext& context, FILE*& output,
                           esi::conditional_step([&] { return status != 0 || Interrupted(); },
                                                 [&] {
                                                   if (Interrupted()) {
+                                                    AbandonConversion(context, output);
                                                     PrintInterrupted(context);
                                                   } else {
                                                     PrintColored(kRed, "Unable to convert %s\n",
                                                                  context.input_path);
+                                                    AbandonConversion(context, output);
                                                   }
-                                                  AbandonConversion(context, output);
                                                   return 0;
                                                 },
                                                 [&] {

@@ -143,9 +143,10 @@ bool FinishPack(const ConverterContext& context, FILE*& output, std::string& pen
   return complete;
 }
 
-// Returns whether every frame was packed and the output closed; false after a red line.
+// Returns whether every frame was packed and the output closed; false after a red line, or with
+// interrupted set, before the line of the interruption, which comes once all is cleaned up.
 bool PackFrames(const ConverterContext& context, FILE*& output, HANDLE folder,
-                const std::vector<std::string>& frames) {
+                const std::vector<std::string>& frames, bool& interrupted) {
   const uint32_t count = static_cast<uint32_t>(frames.size());
   // On disk the count stays 0 until every record is there, so that a pack cut short by a kill,
   // a crash or a power loss never promises frames it does not hold. A pipe or a device cannot be
@@ -156,17 +157,11 @@ bool PackFrames(const ConverterContext& context, FILE*& output, HANDLE folder,
   pending.reserve(kGatherSize);
   uint64_t written = kCountSize;
   for (const std::string& name : frames) {
-    if (Interrupted()) {
-      PrintInterrupted(context);
-      return false;
-    }
-    if (!PackFrame(context, output, folder, name, pending, written)) return false;
+    interrupted = Interrupted();
+    if (interrupted || !PackFrame(context, output, folder, name, pending, written)) return false;
   }
-  if (Interrupted()) {
-    PrintInterrupted(context);
-    return false;
-  }
-  return FinishPack(context, output, pending, count, written, on_disk);
+  interrupted = Interrupted();
+  return !interrupted && FinishPack(context, output, pending, count, written, on_disk);
 }
 
 }  // namespace
@@ -181,14 +176,16 @@ void RunPackingStage(const ConverterContext& context, FILE*& output, HeldFolder&
     PrintColored(kRed, "Frame pack would exceed the 4 GiB limit: %s\n", context.output_path);
     packed = false;
   }
+  bool interrupted = false;
   if (packed) {
     std::sort(frames.begin(), frames.end(), FrameNameLess);
-    packed = PackFrames(context, output, folder.get(), frames);
+    packed = PackFrames(context, output, folder.get(), frames, interrupted);
   }
   // The folder is let go first: held, it could not be removed.
   folder.reset();
   if (!packed) {
     AbandonConversion(context, output);
+    if (interrupted) PrintInterrupted(context);
     return;
   }
   RemoveDirectoryTree(context.scratch_folder);

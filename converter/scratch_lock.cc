@@ -63,9 +63,14 @@ HANDLE TakeLock(const char* lock_path, bool& failed) {
 
 }  // namespace
 
+void ReleaseScratchLock(const ConverterContext& context) {
+  if (context.lock != INVALID_HANDLE_VALUE) CloseHandle(context.lock);
+  context.lock = INVALID_HANDLE_VALUE;
+}
+
 void RunWithScratchLock(const ConverterContext& context) {
   bool failed = false;
-  HANDLE lock = TakeLock(context.lock_path, failed);
+  context.lock = TakeLock(context.lock_path, failed);
   esi::conditional_step([&] { return failed; },
                         [&] {
                           if (Interrupted()) {
@@ -81,5 +86,5 @@ void RunWithScratchLock(const ConverterContext& context) {
                           RunRefusalCheck(context);
                           return 0;
                         });
-  if (lock != INVALID_HANDLE_VALUE) CloseHandle(lock);
+  ReleaseScratchLock(context);
 }

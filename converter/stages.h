@@ -19,6 +19,8 @@ void RunInputCheck(const ConverterContext& context);
 // Takes the lock beside the scratch folder, waiting for another conversion that holds it, runs
 // the refusal check while holding it and lets it go.
 void RunWithScratchLock(const ConverterContext& context);
+// Lets go of the lock if it is held; returns nothing.
+void ReleaseScratchLock(const ConverterContext& context);
 // Refuses what would lose or damage a file of the user's, then runs the output stage.
 void RunRefusalCheck(const ConverterContext& context);
 // Returns whether the output, now open as output, must be refused after all, with the red line's
@@ -53,9 +55,10 @@ std::vector<std::string> ListLeftovers(HANDLE folder);
 // Returns the signature of a listed entry: its name, size and time of writing.
 std::string Signature(const WIN32_FIND_DATAA& entry);
 
-// Ends a failed conversion once its red line is printed: stops ffmpeg, removes the scratch
-// folder, empties the output through the stream still open on it and closes it, and sets the
-// exit status; returns nothing.
+// Ends a failed conversion: stops ffmpeg, removes the scratch folder, empties the output through
+// the stream still open on it and closes it, lets go of the lock, and sets the exit status;
+// returns nothing. Its red line comes before, or, for an interruption, after: a reader of our
+// output that has stopped reading must not hold the clean-up up.
 void AbandonConversion(const ConverterContext& context, FILE*& output);
 // Prints the red line of a run ended by an interruption; returns nothing.
 void PrintInterrupted(const ConverterContext& context);

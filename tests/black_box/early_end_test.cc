@@ -68,10 +68,10 @@ class EarlyEndTest : public ClipFolderTest {
     EXPECT_FALSE(Exists(At("lib/temp")));
     EXPECT_FALSE(Exists(At("lib/temp.lock")));
   }
-  // Expects the ending of a run that caught the signal: one red line after what came before it,
-  // the output empty and nothing left.
-  void ExpectInterrupted(const RunResult& run, int signal_number) const {
-    EXPECT_EQ(run.out, kBanner + "\n\nUnable to convert clip.mp4: interrupted\n");
+  // Expects the ending of a run that caught the signal: one red line after what came before it
+  // (the end of ffmpeg's echo only if ffmpeg had finished), the output empty and nothing left.
+  void ExpectInterrupted(const RunResult& run, int signal_number, const std::string& before) const {
+    EXPECT_EQ(run.out, kBanner + before + "Unable to convert clip.mp4: interrupted\n");
     EXPECT_EQ(run.status, InterruptedStatus(signal_number));
     EXPECT_EQ(ReadFile(At("out.bin")).size(), 0u);
     ExpectNothingLeft();
@@ -83,7 +83,7 @@ class EarlyEndTest : public ClipFolderTest {
     const StartedRun started = Start({"clip.mp4", "out.bin"});
     const pid_t ffmpeg = RunningFfmpeg();
     kill(whole_group ? -started.pid : started.pid, signal_number);
-    ExpectInterrupted(FinishRun(started), signal_number);
+    ExpectInterrupted(FinishRun(started), signal_number, "");
     EXPECT_TRUE(WaitFor([&] { return !ProcessRunning(ffmpeg); }, 2)) << "ffmpeg outlived the run";
   }
   void InterruptPacking(int signal_number, bool whole_group) const {
@@ -91,7 +91,7 @@ class EarlyEndTest : public ClipFolderTest {
     const StartedRun started = Start({"clip.mp4", "out.bin"});
     WaitForPacking();
     kill(whole_group ? -started.pid : started.pid, signal_number);
-    ExpectInterrupted(FinishRun(started), signal_number);
+    ExpectInterrupted(FinishRun(started), signal_number, "\n\n");
   }
 };
 
@@ -132,7 +132,7 @@ TEST_F(EarlyEndTest, WhatFfmpegStartsEndsWithTheRun) {
   const StartedRun started = Start({"clip.mp4", "out.bin"});
   ASSERT_TRUE(WaitFor([&] { return Exists(At("lib/temp/frame00002.jpg")); }, 20));
   kill(started.pid, SIGTERM);
-  ExpectInterrupted(FinishRun(started), SIGTERM);
+  ExpectInterrupted(FinishRun(started), SIGTERM, "");
   EXPECT_TRUE(WaitFor([&] { return ProcessesIn(folder_).empty(); }, 2));
 }
 
@@ -149,6 +149,24 @@ TEST_F(EarlyEndTest, NextRunWaitsForWhatAKilledRunsFfmpegStarted) {
   EXPECT_EQ(next.out, kBanner + "Waiting for another conversion in this folder...\n" + kSuccess);
   EXPECT_EQ(ReadFile(At("out.bin")), U32(2) + Record(4, "one") + Record(15, "two"));
   ExpectNothingLeft();
+}
+
+TEST_F(EarlyEndTest, StalledReaderOfOurOutputHoldsNothingUp) {
+  if (!CatchableOnTarget(SIGTERM)) GTEST_SKIP() << kWineEndsOnTermAndHangUp;
+  // More of ffmpeg's output than a pipe holds, which nobody reads for now.
+  FakeFfmpeg({"out " + std::string(200000, 'x') + "\\n", "frames 999999 0"});
+  const StartedRun started = Start({"clip.mp4", "out.bin"});
+  ASSERT_TRUE(WaitFor([&] { return FfmpegProcessIn(folder_) != 0; }, 20));
+  usleep(200000);
+  kill(started.pid, SIGTERM);
+  EXPECT_TRUE(WaitFor([&] { return !Exists(At("lib/temp")) && !Exists(At("lib/temp.lock")); }, 5))
+      << "the clean-up waits for the reader";
+  const RunResult run = FinishRun(started);
+  EXPECT_EQ(run.status, InterruptedStatus(SIGTERM));
+  const std::string line = "Unable to convert clip.mp4: interrupted\n";
+  ASSERT_GE(run.out.size(), line.size());
+  EXPECT_EQ(run.out.substr(run.out.size() - line.size()), line);
+  EXPECT_EQ(ReadFile(At("out.bin")).size(), 0u);
 }
 
 TEST_F(EarlyEndTest, CtrlCDuringPacking) { InterruptPacking(SIGINT, true); }
