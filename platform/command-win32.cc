@@ -78,9 +78,11 @@ bool Start(const char* command_line, HANDLE input, HANDLE output, HANDLE error, 
     const std::string program = ProgramOf(command_line);
     std::vector<char> line(command_line, command_line + strlen(command_line) + 1);
     PROCESS_INFORMATION started_process = {};
+    // A process group of its own takes no Ctrl+C from the console: framepack's handler stops it,
+    // once it has noted the interruption, so that the run ends the same way every time.
     if (CreateProcessA(program.c_str(), line.data(), nullptr, nullptr, TRUE,
-                       CREATE_SUSPENDED | EXTENDED_STARTUPINFO_PRESENT, nullptr, nullptr,
-                       &startup.StartupInfo, &started_process)) {
+                       CREATE_SUSPENDED | CREATE_NEW_PROCESS_GROUP | EXTENDED_STARTUPINFO_PRESENT,
+                       nullptr, nullptr, &startup.StartupInfo, &started_process)) {
       started = AssignProcessToJobObject(job, started_process.hProcess) &&
                 ResumeThread(started_process.hThread) != static_cast<DWORD>(-1);
       if (!started) TerminateProcess(started_process.hProcess, 1);

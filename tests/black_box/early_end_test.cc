@@ -14,7 +14,7 @@
 namespace {
 
 // Frames enough for the packing to last a good while on either build (wine's calls are slower).
-const int kManyFrames = kWindowsBuild ? 3000 : 30000;
+const int kManyFrames = kWindowsBuild ? 6000 : 30000;
 constexpr int kFrameBytes = 1000;
 
 class EarlyEndTest : public ClipFolderTest {
@@ -183,7 +183,7 @@ TEST_F(EarlyEndTest, KillDuringPackingLeavesAnHonestPack) {
     const StartedRun started = Start({"clip.mp4", "out.bin"});
     WaitForPacking();
     // Some records are on disk by now, in the gathered writes of a MiB each.
-    ASSERT_TRUE(WaitFor([&] { return ReadFile(At("out.bin")).size() > 4; }, 60));
+    ASSERT_TRUE(WaitFor([&] { return FileSize(At("out.bin")) > 4; }, 60));
     kill(started.pid, signal_number);
     FinishRun(started);
     const std::string left = ReadFile(At("out.bin"));

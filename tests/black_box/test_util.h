@@ -119,6 +119,8 @@ std::string MakeTempFolder();
 void RemoveAll(const std::string& path);
 // Returns the bytes of the file, or "<missing>" when it cannot be read.
 std::string ReadFile(const std::string& path);
+// Returns the size of the file in bytes, or -1 when it cannot be queried.
+long long FileSize(const std::string& path);
 // Writes bytes to the file, creating or truncating it.
 void WriteFile(const std::string& path, const std::string& bytes);
 // Returns whether anything (a dangling link included) exists at path.
