@@ -51,7 +51,8 @@ HANDLE TakeLock(const char* lock_path, bool& failed) {
     const bool held =
         error == ERROR_SHARING_VIOLATION || (error == ERROR_ACCESS_DENIED && --refusals_left > 0);
     failed = !held || Interrupted();
-    if (!failed && !waiting) {
+    // Only another conversion is worth telling about; a refusal for a moment is not.
+    if (!failed && !waiting && error == ERROR_SHARING_VIOLATION) {
       printf("Waiting for another conversion in this folder...\n");
       fflush(stdout);
       waiting = true;
